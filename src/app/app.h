@@ -1,0 +1,30 @@
+#pragma once
+// The application object: prepares the common controls and runs the main window.
+
+#include <windows.h>
+
+#include <string>
+
+namespace qx {
+
+class CMainDlg;
+
+class CQXDIAGApp {
+public:
+    // Runs the tool; returns the process exit code once the main window has ended.
+    int Run();
+
+    // The running main window, the owner of dialogs created without one; nullptr
+    // before and after the run.
+    HWND MainWindow() const noexcept { return mainWindow_; }
+    const std::wstring& ProfileKeyName() const noexcept { return profileKeyName_; }
+
+private:
+    HWND mainWindow_ = nullptr;
+    std::wstring profileKeyName_;
+};
+
+// The single application object.
+CQXDIAGApp& TheApp();
+
+}  // namespace qx

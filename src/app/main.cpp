@@ -1,0 +1,3 @@
+#include "app/app.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return qx::TheApp().Run(); }
