@@ -296,6 +296,31 @@ TEST_F(MainDlgTest, WindowIconIsIcon130)
     EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageW(dlg_.Handle(), WM_QUERYDRAGICON, 0, 0)), icon);
 }
 
+TEST(DrawIconCentred, PaintsTheIconInTheMiddleOfTheArea)
+{
+    const int size = 3 * ::GetSystemMetrics(SM_CXICON);
+    HDC screen = ::GetDC(nullptr);
+    HDC dc = ::CreateCompatibleDC(screen);
+    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, size, size);
+    ::ReleaseDC(nullptr, screen);
+    HGDIOBJ old = ::SelectObject(dc, bitmap);
+    const RECT area{0, 0, size, size};
+    ::FillRect(dc, &area, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+
+    DrawIconCentred(dc, area, ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_MAIN)));
+
+    const COLORREF white = RGB(255, 255, 255);
+    EXPECT_NE(::GetPixel(dc, size / 2, size / 2), white) << "the icon covers the centre";
+    const int icon = ::GetSystemMetrics(SM_CXICON);
+    for (int edge : {icon - 2, 2 * icon + 1}) {
+        EXPECT_EQ(::GetPixel(dc, edge, size / 2), white) << edge;
+        EXPECT_EQ(::GetPixel(dc, size / 2, edge), white) << edge;
+    }
+    ::SelectObject(dc, old);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(dc);
+}
+
 // The ways the main dialog ends, each run through the real modal loop.
 class MainDlgModalTest : public testing::Test {
 protected:

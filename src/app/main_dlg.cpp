@@ -75,9 +75,7 @@ void CMainDlg::PaintMinimised()
     ::SendMessageW(Handle(), WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
     RECT client;
     ::GetClientRect(Handle(), &client);
-    const int x = (client.right - client.left - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
-    const int y = (client.bottom - client.top - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
-    ::DrawIcon(dc, x, y, icon_);
+    DrawIconCentred(dc, client, icon_);
     ::EndPaint(Handle(), &paint);
 }
 

@@ -174,6 +174,13 @@ std::wstring LoadResourceString(UINT id)
     return std::wstring(text, static_cast<size_t>(length));
 }
 
+void DrawIconCentred(HDC dc, const RECT& area, HICON icon)
+{
+    const int x = area.left + (area.right - area.left - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
+    const int y = area.top + (area.bottom - area.top - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
+    ::DrawIcon(dc, x, y, icon);
+}
+
 std::wstring WindowText(HWND hwnd)
 {
     const int length = ::GetWindowTextLengthW(hwnd);

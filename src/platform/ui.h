@@ -65,6 +65,9 @@ void ProcessMessage(MSG& msg);
 // A string-table text of this module; empty when it does not exist.
 std::wstring LoadResourceString(UINT id);
 
+// Draws `icon` (SM_CXICON x SM_CYICON) centred in `area`.
+void DrawIconCentred(HDC dc, const RECT& area, HICON icon);
+
 // The full text of a window.
 std::wstring WindowText(HWND hwnd);
 
