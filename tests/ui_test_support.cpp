@@ -54,7 +54,7 @@ BOOL CALLBACK CheckWindow(HWND hwnd, LPARAM)
 
 void CALLBACK PollForDialog(HWND, UINT, UINT_PTR, DWORD)
 {
-    if (g_watch) ::EnumThreadWindows(::GetCurrentThreadId(), CheckWindow, 0);
+    if (g_watch && g_watch->seen == 0) ::EnumThreadWindows(::GetCurrentThreadId(), CheckWindow, 0);
 }
 
 }  // namespace

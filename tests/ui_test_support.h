@@ -24,9 +24,9 @@ HWND FocusOrFirstTabStop(HWND page);
 // that a test fails instead of hanging.
 INT_PTR RunModalWithTimeout(Dialog& dialog, UINT timeoutMs = 5000);
 
-// Calls `onShown` with the first dialog of template `templateId` that appears on
-// this thread while `action` runs (polled by a timer inside nested modal loops).
-// Returns how many times such a dialog was seen.
+// Calls `onShown` once, with the first dialog of template `templateId` that
+// appears on this thread while `action` runs (polled by a timer inside nested
+// modal loops). Returns 1 when it appeared, else 0.
 int WhileRunning(UINT templateId, const std::function<void()>& action, const std::function<void(HWND)>& onShown);
 
 }  // namespace qx::test

@@ -26,6 +26,8 @@ public:
 
     CMenuPage& MenuPage() noexcept { return menuPage_; }
     CVLXConsoleLogPage& ConsoleLogPage() noexcept { return consoleLogPage_; }
+    CEventLogPage& CollectPage() noexcept { return eventLogPage_; }
+
 
 protected:
     BOOL OnInitDialog() override;

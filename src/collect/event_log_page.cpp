@@ -1,11 +1,141 @@
 #include "collect/event_log_page.h"
 
+#include "collect/event_log_dlg.h"
+#include "collect/event_log_xp_dlg.h"
+#include "collect/prog_dlg.h"
+#include "collect/run_log.h"
+#include "platform/files.h"
+#include "platform/processes.h"
+#include "platform/system.h"
 #include "resource.h"
 
+#include <array>
+#include <utility>
+
 namespace qx {
+namespace {
+
+struct ItemFolder {
+    BYTE CollectRequest::*Item;
+    const wchar_t* Name;
+};
+
+// The sub-folder of each item, in the order they are created.
+constexpr std::array<ItemFolder, 5> kItemFolders{{
+    {&CollectRequest::WantEventLogs, L"event"},
+    {&CollectRequest::WantDebugLogs, L"debug"},
+    {&CollectRequest::WantCrashDumps, L"dump"},
+    {&CollectRequest::WantRegistry, L"registry"},
+    {&CollectRequest::WantVorlixFiles, L"vorlix"},
+}};
+
+// The check boxes of the five items, in the order of kItemFolders.
+constexpr std::array<int, 5> kItemCheckBoxes{IDC_ITEM_EVENTLOG, IDC_ITEM_DEBUGLOG, IDC_ITEM_CRASHDUMP,
+                                             IDC_ITEM_REGISTRY, IDC_ITEM_VORLIX};
+
+void ShowSaveMessage(UINT textId, UINT type)
+{
+    // No owner: the main window stays usable while the outcome is shown.
+    ShowMessageBox(nullptr, LoadResourceString(textId), LoadResourceString(IDS_SAVE_CAPTION), type);
+}
+
+}  // namespace
 
 CEventLogPage::CEventLogPage() noexcept : CPage(IDD_EVENTLOG_PAGE) {}
 
+BOOL CEventLogPage::OnInitDialog()
+{
+    CPage::OnInitDialog();
+    for (int checkBox : kItemCheckBoxes) ::CheckDlgButton(Handle(), checkBox, BST_CHECKED);
+    return TRUE;
+}
+
+bool CEventLogPage::OnCommand(WORD id, WORD notifyCode)
+{
+    switch (id) {
+    case IDC_ITEM_EVENTLOG:
+        OnEventLogItem();
+        return true;
+    case IDC_EVENTLOG_DETAIL:
+        OnDetail();
+        return true;
+    case IDC_SAVE:
+        OnSave();
+        return true;
+    default:
+        return CPage::OnCommand(id, notifyCode);
+    }
+}
+
 void CEventLogPage::OnCancel() { ShowPageById(IDD_MENU_PAGE, 0); }
+
+HWND CEventLogPage::MainWindow() const { return ::GetAncestor(Handle(), GA_ROOT); }
+
+void CEventLogPage::OnEventLogItem()
+{
+    const bool checked = ::IsDlgButtonChecked(Handle(), IDC_ITEM_EVENTLOG) == BST_CHECKED;
+    ::EnableWindow(::GetDlgItem(Handle(), IDC_EVENTLOG_DETAIL), checked);
+}
+
+void CEventLogPage::OnDetail()
+{
+    if (IsVistaOrLater()) {
+        CEventlogDlg(&request_).DoModal(MainWindow());
+    } else {
+        CEventLogXpDlg(&request_).DoModal(MainWindow());
+    }
+}
+
+void CEventLogPage::ReadItemsIntoRequest()
+{
+    for (size_t i = 0; i < kItemFolders.size(); ++i) {
+        request_.*kItemFolders[i].Item = ::IsDlgButtonChecked(Handle(), kItemCheckBoxes[i]) == BST_CHECKED;
+    }
+}
+
+void CEventLogPage::OnSave()
+{
+    HWND saveButton = ::GetDlgItem(Handle(), IDC_SAVE);
+    ::EnableWindow(saveButton, FALSE);
+    Save();
+    ::EnableWindow(saveButton, TRUE);
+}
+
+void CEventLogPage::Save()
+{
+    ReadItemsIntoRequest();
+    if (!PickFolder(MainWindow(), LoadResourceString(IDS_PICK_FOLDER_TITLE), request_.OutputFolder)) return;
+
+    // Every path of the run must fit before anything is created: a path cut
+    // short would write somewhere else.
+    request_.OutputFolder = JoinPath(request_.OutputFolder, L"QXDIAG");
+    std::vector<std::wstring> subFolders;
+    bool pathsFit = !request_.OutputFolder.empty() && RunLogPath(request_.OutputFolder).size() < MAX_PATH;
+    for (const ItemFolder& folder : kItemFolders) {
+        if (!(request_.*folder.Item)) continue;
+        subFolders.push_back(JoinPath(request_.OutputFolder, folder.Name));
+        pathsFit = pathsFit && !subFolders.back().empty();
+    }
+    if (!pathsFit || !CreateFolderTree(request_.OutputFolder)) {
+        ShowSaveMessage(IDS_OUTPUT_WRITE_FAILED, MB_ICONINFORMATION);
+        return;
+    }
+    for (const std::wstring& subFolder : subFolders) CreateFolderTree(subFolder);
+
+    CProgDlg progress(&request_, plan_);
+    progress.DoModal(MainWindow());
+
+    if (progress.CancelRequested()) {
+        ShowSaveMessage(IDS_COLLECT_CANCELLED, MB_ICONINFORMATION);
+    } else if (progress.Outcome() != RunOutcome::Completed) {
+        // The run log could not be written: nothing was collected.
+        ShowSaveMessage(IDS_OUTPUT_WRITE_FAILED, MB_ICONINFORMATION);
+    } else {
+        request_.OutputFolder = AddTrailingBackslash(request_.OutputFolder);
+        const int answer = ShowMessageBox(nullptr, LoadResourceString(IDS_COLLECT_DONE),
+                                          LoadResourceString(IDS_SAVE_CAPTION), MB_YESNO | MB_ICONINFORMATION);
+        if (answer == IDYES) OpenInShell(request_.OutputFolder);
+    }
+}
 
 }  // namespace qx

@@ -1,7 +1,11 @@
 #pragma once
-// The collection page: what to collect, and Save.
+// The collection page: what to collect, the event-log filter, and Save.
 
+#include "collect/collect_request.h"
+#include "collect/collection_run.h"
 #include "pages/page.h"
+
+#include <utility>
 
 namespace qx {
 
@@ -9,8 +13,26 @@ class CEventLogPage : public CPage {
 public:
     CEventLogPage() noexcept;
 
+    const CollectRequest& Request() const noexcept { return request_; }
+    CollectRequest& Request() noexcept { return request_; }
+    // What Save runs; the tool's own steps unless a test gives others.
+    void SetCollectionPlan(CollectionPlan plan) { plan_ = std::move(plan); }
+
 protected:
+    BOOL OnInitDialog() override;
+    bool OnCommand(WORD id, WORD notifyCode) override;
     void OnCancel() override;
+
+private:
+    void OnEventLogItem();
+    void OnDetail();
+    void OnSave();
+    void Save();
+    void ReadItemsIntoRequest();
+    HWND MainWindow() const;
+
+    CollectRequest request_;
+    CollectionPlan plan_ = DefaultCollectionPlan();
 };
 
 }  // namespace qx

@@ -165,6 +165,18 @@ void ProcessMessage(MSG& msg)
     ::DispatchMessageW(&msg);
 }
 
+UiSeams& Seams()
+{
+    static UiSeams seams;
+    return seams;
+}
+
+int ShowMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption, UINT type)
+{
+    if (Seams().messageBox) return Seams().messageBox(owner, text, caption, type);
+    return ::MessageBoxW(owner, text.c_str(), caption.c_str(), type);
+}
+
 std::wstring LoadResourceString(UINT id)
 {
     const wchar_t* text = nullptr;

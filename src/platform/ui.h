@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 namespace qx {
@@ -61,6 +62,22 @@ Dialog* DialogFromWindow(HWND hwnd) noexcept;
 // Gives the message to the pre-translation chain, then translates and dispatches
 // it unless a dialog consumed it.
 void ProcessMessage(MSG& msg);
+
+// What in-process tests cannot drive for real: message boxes and the folder
+// picker. UI thread only; an empty member means the real thing.
+struct UiSeams {
+    std::function<int(HWND owner, const std::wstring& text, const std::wstring& caption, UINT type)> messageBox;
+    std::function<bool(HWND owner, const std::wstring& title, std::wstring& folder)> pickFolder;
+};
+UiSeams& Seams();
+
+// MessageBoxW, through the seam.
+int ShowMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption, UINT type);
+
+// The Vista-style folder picker (pick-folders mode, file-system folders only)
+// owned by `owner`, titled `title` unless it is empty. True with the chosen
+// folder's full path in `folder`; false with `folder` emptied otherwise.
+bool PickFolder(HWND owner, const std::wstring& title, std::wstring& folder);
 
 // A string-table text of this module; empty when it does not exist.
 std::wstring LoadResourceString(UINT id);

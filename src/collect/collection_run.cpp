@@ -1,0 +1,24 @@
+#include "collect/collection_run.h"
+
+#include "collect/run_log.h"
+#include "platform/files.h"
+
+namespace qx {
+
+CollectionPlan DefaultCollectionPlan() { return {}; }
+
+RunOutcome RunCollection(CollectionProgress& progress, const CollectionPlan& plan)
+{
+    const std::wstring runLog = RunLogPath(progress.Request().OutputFolder);
+    if (!AppendRunLogLine(runLog, kRunLogSeparator)) return RunOutcome::RunLogFailed;
+    ApplyOpenAccess(runLog);
+
+    for (RunLogWriter write : plan.Always) write(runLog);
+    for (const CollectionStep& step : plan.Steps) {
+        if (progress.Request().*step.Item && !step.Run(progress, runLog)) return RunOutcome::Stopped;
+    }
+    AppendRunLogLine(runLog, kRunLogSeparator);
+    return RunOutcome::Completed;
+}
+
+}  // namespace qx

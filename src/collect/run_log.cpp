@@ -1,0 +1,127 @@
+#include "collect/run_log.h"
+
+#include "platform/handles.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <climits>
+#include <cwchar>
+#include <iterator>
+#include <optional>
+#include <string>
+
+namespace qx {
+namespace {
+
+constexpr UINT kJapaneseCodePage = 932;
+constexpr std::uint64_t kFileTimeOf1970 = 116444736000000000ULL;  // 100 ns units since 1601
+constexpr std::uint64_t kFileTimeTicksPerSecond = 10000000ULL;
+// 9999-12-31 23:59:59 UTC: beyond it the year would no longer be four digits.
+constexpr std::int64_t kLastFormattableSecond = 253402300799LL;
+// A code page 932 character takes at most two bytes, so this many wide
+// characters always convert in one call and go out in one WriteFile.
+constexpr std::size_t kLongestLine = INT_MAX / 2;
+
+// Code page 932 has nothing outside the BMP: a surrogate pair becomes one "?",
+// as any other character without a 932 form, instead of one per half.
+std::wstring CollapseSurrogatePairs(std::wstring_view text, bool& lossy)
+{
+    std::wstring result;
+    result.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (IS_HIGH_SURROGATE(text[i]) && i + 1 < text.size() && IS_LOW_SURROGATE(text[i + 1])) {
+            result += L'?';
+            lossy = true;
+            ++i;
+        } else {
+            result += text[i];
+        }
+    }
+    return result;
+}
+
+// The text in code page 932; `lossy` is set when a character had no 932 form
+// and was written as "?". Nothing when the text cannot be converted at all.
+std::optional<std::string> ToCodePage932(std::wstring_view text, bool& lossy)
+{
+    if (text.empty()) return std::string();
+    if (text.size() > kLongestLine) return std::nullopt;
+
+    std::wstring collapsed;
+    if (std::any_of(text.begin(), text.end(), [](wchar_t c) { return IS_HIGH_SURROGATE(c); })) {
+        collapsed = CollapseSurrogatePairs(text, lossy);
+        text = collapsed;
+    }
+
+    // Without best fit every character that 932 lacks is reported, not quietly
+    // mapped to a look-alike.
+    BOOL usedDefault = FALSE;
+    const int wideLength = static_cast<int>(text.size());
+    const int size = ::WideCharToMultiByte(kJapaneseCodePage, WC_NO_BEST_FIT_CHARS, text.data(), wideLength, nullptr,
+                                           0, "?", &usedDefault);
+    if (size <= 0) return std::nullopt;
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    if (::WideCharToMultiByte(kJapaneseCodePage, WC_NO_BEST_FIT_CHARS, text.data(), wideLength, bytes.data(), size,
+                              "?", &usedDefault) != size)
+        return std::nullopt;
+    if (usedDefault) lossy = true;
+    return bytes;
+}
+
+}  // namespace
+
+std::wstring RunLogPath(std::wstring_view outputFolder)
+{
+    std::wstring path(outputFolder);
+    path += L"\\QXDIAG.log";
+    return path;
+}
+
+bool AppendRunLogLine(const std::wstring& path, std::wstring_view text)
+{
+    bool lossy = false;
+    std::optional<std::string> line = ToCodePage932(text, lossy);
+    if (!line) return false;
+    *line += "\r\n";
+
+    // Append-only access never truncates and always writes at the end; no
+    // sharing keeps other writers out while the line goes in.
+    UniqueHandleFile file(::CreateFileW(path.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    DWORD written = 0;
+    const DWORD size = static_cast<DWORD>(line->size());
+    if (!::WriteFile(file.get(), line->data(), size, &written, nullptr) || written != size) return false;
+    return !lossy;
+}
+
+std::wstring FormatLogTime(std::int64_t secondsSince1970)
+{
+    if (secondsSince1970 < 0 || secondsSince1970 > kLastFormattableSecond) return {};
+    ULARGE_INTEGER ticks;
+    ticks.QuadPart = static_cast<std::uint64_t>(secondsSince1970) * kFileTimeTicksPerSecond + kFileTimeOf1970;
+    const FILETIME fileTime{ticks.LowPart, ticks.HighPart};
+    SYSTEMTIME utc;
+    if (!::FileTimeToSystemTime(&fileTime, &utc)) return {};
+
+    wchar_t text[32];
+    std::swprintf(text, std::size(text), L"%04d/%02d/%02d %02d:%02d:%02d", utc.wYear, utc.wMonth, utc.wDay,
+                  utc.wHour, utc.wMinute, utc.wSecond);
+    return text;
+}
+
+bool AppendRunLogEntry(const std::wstring& path, std::wstring_view text)
+{
+    FILETIME now;
+    ::GetSystemTimeAsFileTime(&now);
+    const ULARGE_INTEGER ticks{{now.dwLowDateTime, now.dwHighDateTime}};
+    const auto seconds = static_cast<std::int64_t>((ticks.QuadPart - kFileTimeOf1970) / kFileTimeTicksPerSecond);
+
+    std::wstring line = FormatLogTime(seconds);
+    line += L": ";
+    line += text;
+    return AppendRunLogLine(path, line);
+}
+
+}  // namespace qx

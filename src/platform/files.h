@@ -1,0 +1,26 @@
+#pragma once
+// Folders, paths and file security. Paths are joined in MAX_PATH buffers; a
+// join that does not fit gives the empty string, never a truncated path.
+
+#include <string>
+#include <string_view>
+
+namespace qx {
+
+// `base` and `name` with one backslash between them (PathAppendW); empty when
+// the result would not fit MAX_PATH.
+std::wstring JoinPath(std::wstring_view base, std::wstring_view name);
+
+// `path` ending in a backslash (PathAddBackslashW); empty when it would not fit.
+std::wstring AddTrailingBackslash(std::wstring_view path);
+
+// Makes sure folder `path` exists, creating missing parents first; each folder
+// created gets open access. True when anything of that name already existed or
+// the folder was created, and when `path` holds no backslash (nothing created).
+bool CreateFolderTree(const std::wstring& path);
+
+// Gives a file or folder a NULL DACL (everyone has full access); failures pass
+// unnoticed.
+void ApplyOpenAccess(const std::wstring& path);
+
+}  // namespace qx

@@ -1,0 +1,80 @@
+#pragma once
+// Real files for tests: a fresh folder under the temp folder that is removed
+// with everything in it afterwards, and a file's exact bytes.
+
+#include "platform/handles.h"
+
+#include <windows.h>
+
+#include <string>
+
+namespace qx::test {
+
+class TempFolder {
+public:
+    explicit TempFolder(const std::wstring& tag = L"files")
+    {
+        wchar_t temp[MAX_PATH + 1] = {};
+        ::GetTempPathW(MAX_PATH + 1, temp);
+        path_ = std::wstring(temp) + L"qxdiag-" + tag + L"-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                std::to_wstring(++counter_);
+        RemoveTree(path_);
+        ::CreateDirectoryW(path_.c_str(), nullptr);
+    }
+    ~TempFolder() { RemoveTree(path_); }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::wstring& Path() const { return path_; }
+    std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
+
+    static void RemoveTree(const std::wstring& path)
+    {
+        WIN32_FIND_DATAW found;
+        UniqueHandleFind find(::FindFirstFileW((path + L"\\*").c_str(), &found));
+        if (find) {
+            do {
+                const std::wstring name = found.cFileName;
+                if (name == L"." || name == L"..") continue;
+                const std::wstring child = path + L"\\" + name;
+                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                    RemoveTree(child);
+                } else {
+                    ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                    ::DeleteFileW(child.c_str());
+                }
+            } while (::FindNextFileW(find.get(), &found));
+        }
+        ::RemoveDirectoryW(path.c_str());
+    }
+
+private:
+    static inline int counter_ = 0;
+    std::wstring path_;
+};
+
+// The whole content of a file; `exists` tells a missing file from an empty one.
+inline std::string ReadBytes(const std::wstring& path, bool* exists = nullptr)
+{
+    UniqueHandleFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (exists) *exists = static_cast<bool>(file);
+    std::string bytes;
+    if (!file) return bytes;
+    char chunk[4096];
+    DWORD read = 0;
+    while (::ReadFile(file.get(), chunk, sizeof(chunk), &read, nullptr) && read > 0) bytes.append(chunk, read);
+    return bytes;
+}
+
+// Creates or replaces a file with exactly `bytes`.
+inline bool WriteBytes(const std::wstring& path, const std::string& bytes)
+{
+    UniqueHandleFile file(
+        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    return file && ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
+}
+
+}  // namespace qx::test
