@@ -2,7 +2,7 @@
 # with the fake machine, and cleanup of what we started. Source it; do not run it.
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build_dir="$repo/build"
+build_dir="${QX_BUILD_DIR:-$repo/build}"
 wine_run="$repo/scripts/wine-run"
 started_pids=()
 

@@ -9,4 +9,12 @@ namespace qx {
 // ShellExecuteExW does with no verb; true when it was started.
 bool OpenInShell(const std::wstring& path);
 
+// Starts `program` (a full path) with `parameters`, hidden, and waits until it
+// has ended; true when it was started.
+bool RunHiddenAndWait(const std::wstring& program, const std::wstring& parameters);
+
+// Ends every running process whose executable name equals `exeName` in any
+// case, without waiting for them to go.
+void TerminateProcessesByName(const std::wstring& exeName);
+
 }  // namespace qx
