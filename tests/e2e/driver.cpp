@@ -1,0 +1,400 @@
+#include "driver.h"
+
+#include "resource.h"
+
+#include <array>
+#include <fstream>
+#include <utility>
+
+namespace qx::e2e {
+namespace {
+
+constexpr wchar_t kDialogClass[] = L"#32770";
+
+template <class F>
+class ScopeExit {
+public:
+    explicit ScopeExit(F f) : f_(std::move(f)) {}
+    ~ScopeExit() { f_(); }
+    ScopeExit(const ScopeExit&) = delete;
+    ScopeExit& operator=(const ScopeExit&) = delete;
+
+private:
+    F f_;
+};
+
+bool IsDialogWindow(HWND hwnd)
+{
+    wchar_t className[16] = {};
+    ::GetClassNameW(hwnd, className, static_cast<int>(std::size(className)));
+    return std::wstring_view(className) == kDialogClass;
+}
+
+std::wstring TextOf(HWND hwnd)
+{
+    std::array<wchar_t, 256> text{};
+    ::GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()));
+    return text.data();
+}
+
+// What tells the pages apart from outside: controls a page has, and one it lacks.
+// The sheet's help context id names the page directly, but GetWindowContextHelpId
+// returns 0 for another process's window on Wine. No single control is unique to
+// 204 or to 205, hence pairs.
+struct PageSignature {
+    int pageId;
+    std::array<int, 2> has;
+    int lacks;
+};
+
+constexpr PageSignature kSignatures[] = {
+    {IDD_MENU_PAGE, {IDC_MENU_COLLECT, 0}, 0},
+    {IDD_LOGSETTING_PAGE, {IDC_LOG_COLLECTSETTING, 0}, 0},
+    {IDD_EVENTLOG_PAGE, {IDC_SAVE, 0}, 0},
+    {IDD_COLLECTSETTING_PAGE, {IDC_PICK_LOGFOLDER, 0}, 0},
+    {IDD_CLEARCOLLECTSETTING_PAGE, {IDC_DELETE_LOGFOLDER, 0}, 0},
+    {IDD_VLXLOGSETTING_PAGE, {IDC_VLX_EDGE, 0}, 0},
+    {IDD_VLXLOGEXEC_PAGE, {IDC_VLX_STOP, 0}, 0},
+    {IDD_VLXCONSOLELOG_PAGE, {IDC_DEVTOOLS_ENABLE, 0}, 0},
+    {IDD_COLLECTVLXLOG_PAGE, {IDC_TRAY_PICTURE, IDC_APPLY}, 0},
+    {IDD_CLEARCOLLECTVLXLOG_PAGE, {IDC_LOGLEVEL_TEXT, IDC_APPLY}, IDC_LOGFOLDER},
+};
+
+bool Matches(HWND page, const PageSignature& signature)
+{
+    for (int id : signature.has) {
+        if (id && !::GetDlgItem(page, id)) return false;
+    }
+    return !signature.lacks || !::GetDlgItem(page, signature.lacks);
+}
+
+constexpr NavigationButton kNavigation[] = {
+    {IDD_MENU_PAGE, IDC_MENU_COLLECT, IDD_EVENTLOG_PAGE, false},
+    {IDD_MENU_PAGE, IDC_MENU_LOGSETTING, IDD_LOGSETTING_PAGE, false},
+    {IDD_MENU_PAGE, IDC_MENU_VLXLOGSETTING, IDD_VLXLOGSETTING_PAGE, true},
+    {IDD_LOGSETTING_PAGE, IDC_LOG_COLLECTSETTING, IDD_COLLECTSETTING_PAGE, false},
+    {IDD_LOGSETTING_PAGE, IDC_LOG_CLEARSETTING, IDD_CLEARCOLLECTSETTING_PAGE, false},
+    {IDD_LOGSETTING_PAGE, IDC_LOG_VLXCOLLECT, IDD_COLLECTVLXLOG_PAGE, false},
+    {IDD_LOGSETTING_PAGE, IDC_LOG_VLXCLEAR, IDD_CLEARCOLLECTVLXLOG_PAGE, false},
+    {IDD_VLXLOGSETTING_PAGE, IDC_VLX_EXEC, IDD_VLXLOGEXEC_PAGE, false},
+    {IDD_VLXLOGSETTING_PAGE, IDC_VLX_EDGE, IDD_VLXCONSOLELOG_PAGE, false},
+    {IDD_VLXLOGSETTING_PAGE, IDC_VLX_CHROME, IDD_VLXCONSOLELOG_PAGE, false},
+};
+
+}  // namespace
+
+std::filesystem::path QxdiagExePath()
+{
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    return std::filesystem::path(path).parent_path().parent_path().parent_path() / L"QXDIAG.exe";
+}
+
+// --- App ---------------------------------------------------------------------
+
+App::~App()
+{
+    if (Running()) Kill();
+    if (process_) ::CloseHandle(process_);
+}
+
+bool App::Start(const std::filesystem::path& exe)
+{
+    if (process_) {
+        ::SetLastError(ERROR_BUSY);
+        return false;
+    }
+    std::wstring commandLine = L"\"" + exe.wstring() + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, &info)) {
+        return false;
+    }
+    ::CloseHandle(info.hThread);
+    process_ = info.hProcess;
+    pid_ = info.dwProcessId;
+    main_ = nullptr;
+    return true;
+}
+
+HWND App::WaitForMainWindow(Duration timeout)
+{
+    WaitUntil([&] { return (main_ = FindDialog(pid_, kCaption, nullptr)) != nullptr || !Running(); }, timeout);
+    return main_;
+}
+
+bool App::Running() const
+{
+    return process_ && ::WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+}
+
+std::optional<DWORD> App::WaitForExit(Duration timeout)
+{
+    if (!process_ || ::WaitForSingleObject(process_, static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0) {
+        return std::nullopt;
+    }
+    DWORD code = 0;
+    if (!::GetExitCodeProcess(process_, &code)) return std::nullopt;
+    return code;
+}
+
+void App::Kill()
+{
+    ::TerminateProcess(process_, 1);
+    ::WaitForSingleObject(process_, 5000);
+}
+
+HWND FindDialog(DWORD pid, const wchar_t* caption, HWND owner)
+{
+    struct Query {
+        DWORD pid;
+        const wchar_t* caption;
+        HWND owner;
+        HWND found;
+    } query{pid, caption, owner, nullptr};
+    ::EnumWindows(
+        [](HWND hwnd, LPARAM param) -> BOOL {
+            auto& q = *reinterpret_cast<Query*>(param);
+            DWORD windowPid = 0;
+            ::GetWindowThreadProcessId(hwnd, &windowPid);
+            if (windowPid != q.pid || !::IsWindowVisible(hwnd) || !IsDialogWindow(hwnd)) return TRUE;
+            if (::GetWindow(hwnd, GW_OWNER) != q.owner || TextOf(hwnd) != q.caption) return TRUE;
+            q.found = hwnd;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&query));
+    return query.found;
+}
+
+HWND WaitForDialog(DWORD pid, const wchar_t* caption, HWND owner, Duration timeout)
+{
+    HWND found = nullptr;
+    WaitUntil([&] { return (found = FindDialog(pid, caption, owner)) != nullptr; }, timeout);
+    return found;
+}
+
+// --- Pages -------------------------------------------------------------------
+
+HWND CurrentPageWindow(HWND sheet)
+{
+    HWND shown = nullptr;
+    for (HWND child = ::GetWindow(sheet, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (!::IsWindowVisible(child) || !IsDialogWindow(child)) continue;
+        if (shown) return nullptr;
+        shown = child;
+    }
+    return shown;
+}
+
+int PageIdOf(HWND page)
+{
+    int found = 0;
+    for (const PageSignature& signature : kSignatures) {
+        if (!Matches(page, signature)) continue;
+        if (found) return 0;
+        found = signature.pageId;
+    }
+    return found;
+}
+
+int CurrentPageId(HWND sheet)
+{
+    HWND page = CurrentPageWindow(sheet);
+    return page ? PageIdOf(page) : 0;
+}
+
+bool WaitForPage(HWND sheet, int pageId, Duration timeout)
+{
+    return WaitUntil(
+        [&] {
+            HWND page = CurrentPageWindow(sheet);
+            if (!page || PageIdOf(page) != pageId) return false;
+            HWND focus = FocusOf(sheet);
+            return focus == page || ::IsChild(page, focus);
+        },
+        timeout);
+}
+
+std::string DescribePages(HWND sheet)
+{
+    std::string visible;
+    for (HWND child = ::GetWindow(sheet, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (::IsWindowVisible(child) && IsDialogWindow(child)) visible += ' ' + std::to_string(PageIdOf(child));
+    }
+    if (const int id = CurrentPageId(sheet)) return std::to_string(id);
+    return "none (visible:" + (visible.empty() ? std::string(" nothing") : visible) + ")";
+}
+
+std::span<const NavigationButton> NavigationTable() { return kNavigation; }
+
+int ParentPage(int pageId)
+{
+    switch (pageId) {
+    case IDD_LOGSETTING_PAGE:
+    case IDD_EVENTLOG_PAGE:
+    case IDD_VLXLOGSETTING_PAGE:
+        return IDD_MENU_PAGE;
+    case IDD_COLLECTSETTING_PAGE:
+    case IDD_CLEARCOLLECTSETTING_PAGE:
+    case IDD_COLLECTVLXLOG_PAGE:
+    case IDD_CLEARCOLLECTVLXLOG_PAGE:
+        return IDD_LOGSETTING_PAGE;
+    case IDD_VLXLOGEXEC_PAGE:
+    case IDD_VLXCONSOLELOG_PAGE:
+        return IDD_VLXLOGSETTING_PAGE;
+    default:
+        return 0;
+    }
+}
+
+bool Navigate(HWND sheet, const NavigationButton& row, Duration timeout)
+{
+    HWND page = CurrentPageWindow(sheet);
+    if (!page || PageIdOf(page) != row.from) return false;
+    const bool pressed = row.hidden ? PostCommand(page, row.button) : ClickButton(page, row.button);
+    return pressed && WaitForPage(sheet, row.shows, timeout);
+}
+
+bool BackToMenu(HWND sheet, Duration timeout)
+{
+    for (int steps = 0; steps < 4; ++steps) {
+        const int id = CurrentPageId(sheet);
+        if (id == IDD_MENU_PAGE) return true;
+        if (!id || !ClickButton(CurrentPageWindow(sheet), IDCANCEL) || !WaitForPage(sheet, ParentPage(id), timeout)) {
+            return false;
+        }
+    }
+    return false;
+}
+
+// --- Input -------------------------------------------------------------------
+
+bool ClickButton(HWND dialog, int id)
+{
+    HWND button = ::GetDlgItem(dialog, id);
+    if (!button || !::IsWindowVisible(button) || !::IsWindowEnabled(button)) return false;
+    return ::PostMessageW(button, BM_CLICK, 0, 0) != FALSE;
+}
+
+bool PostCommand(HWND dialog, int id)
+{
+    return ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                          reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id))) != FALSE;
+}
+
+HWND FocusOf(HWND window)
+{
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    const DWORD thread = ::GetWindowThreadProcessId(window, nullptr);
+    return thread && ::GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
+}
+
+bool PressKey(HWND window, WORD virtualKey)
+{
+    HWND focus = FocusOf(window);
+    if (!focus) return false;
+    const LPARAM scanCode = static_cast<LPARAM>(::MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC)) << 16;
+    constexpr LPARAM kRepeatOnce = 1;
+    constexpr LPARAM kReleased = (LPARAM{1} << 30) | (LPARAM{1} << 31);
+    return ::PostMessageW(focus, WM_KEYDOWN, virtualKey, scanCode | kRepeatOnce) &&
+           ::PostMessageW(focus, WM_KEYUP, virtualKey, scanCode | kRepeatOnce | kReleased);
+}
+
+bool PostSysCommand(HWND window, WPARAM command)
+{
+    return ::PostMessageW(window, WM_SYSCOMMAND, command, 0) != FALSE;
+}
+
+// --- Screen capture ----------------------------------------------------------
+
+std::optional<Image> CaptureWindow(HWND window)
+{
+    RECT rect{};
+    if (!::GetWindowRect(window, &rect)) return std::nullopt;
+    Image image;
+    image.width = rect.right - rect.left;
+    image.height = rect.bottom - rect.top;
+    if (image.width <= 0 || image.height <= 0) return std::nullopt;
+
+    HDC screen = ::GetDC(nullptr);
+    if (!screen) return std::nullopt;
+    ScopeExit releaseScreen([&] { ::ReleaseDC(nullptr, screen); });
+    HDC memory = ::CreateCompatibleDC(screen);
+    if (!memory) return std::nullopt;
+    ScopeExit deleteMemory([&] { ::DeleteDC(memory); });
+
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = image.width;
+    info.bmiHeader.biHeight = image.height;  // bottom-up, as a BMP file stores it
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!bitmap) return std::nullopt;
+    ScopeExit deleteBitmap([&] { ::DeleteObject(bitmap); });
+
+    HGDIOBJ previous = ::SelectObject(memory, bitmap);
+    const BOOL copied = ::BitBlt(memory, 0, 0, image.width, image.height, screen, rect.left, rect.top,
+                                 SRCCOPY | CAPTUREBLT);
+    ::GdiFlush();
+    ::SelectObject(memory, previous);
+    if (!copied) return std::nullopt;
+
+    const size_t stride = (static_cast<size_t>(image.width) * 3 + 3) & ~size_t{3};
+    const auto* first = static_cast<const std::uint8_t*>(bits);
+    image.pixels.assign(first, first + stride * static_cast<size_t>(image.height));
+    return image;
+}
+
+std::optional<Image> CaptureSettled(HWND window, Duration timeout)
+{
+    std::optional<Image> previous = CaptureWindow(window);
+    std::optional<Image> current;
+    const bool settled = WaitUntil(
+        [&] {
+            ::Sleep(100);
+            current = CaptureWindow(window);
+            if (current && previous && *current == *previous) return true;
+            previous = std::move(current);
+            return false;
+        },
+        timeout);
+    return settled ? current : std::nullopt;
+}
+
+bool SaveBmp(const Image& image, const std::filesystem::path& file)
+{
+    BITMAPINFOHEADER info{};
+    info.biSize = sizeof info;
+    info.biWidth = image.width;
+    info.biHeight = image.height;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biCompression = BI_RGB;
+    info.biSizeImage = static_cast<DWORD>(image.pixels.size());
+
+    BITMAPFILEHEADER header{};
+    header.bfType = 0x4D42;  // "BM"
+    header.bfOffBits = sizeof header + sizeof info;
+    header.bfSize = header.bfOffBits + info.biSizeImage;
+
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(&header), sizeof header);
+    out.write(reinterpret_cast<const char*>(&info), sizeof info);
+    out.write(reinterpret_cast<const char*>(image.pixels.data()), static_cast<std::streamsize>(image.pixels.size()));
+    return static_cast<bool>(out.flush());
+}
+
+}  // namespace qx::e2e

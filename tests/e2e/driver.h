@@ -1,0 +1,129 @@
+#pragma once
+// Drives QXDIAG.exe from another process, as a user would: starts it, finds its
+// windows, presses its buttons and keys, and captures what it shows. Every wait
+// polls with a timeout, so a tool that misbehaves fails a test instead of hanging it.
+
+#include <windows.h>
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace qx::e2e {
+
+using Duration = std::chrono::milliseconds;
+inline constexpr Duration kTimeout{10'000};
+inline constexpr wchar_t kCaption[] = L"TOVRA DIAG";
+
+// The tool beside the build tree's test programs: build/tests/e2e/X.exe -> build/QXDIAG.exe.
+std::filesystem::path QxdiagExePath();
+
+// Polls `done` until it holds or `timeout` has passed; returns its last answer.
+template <class Condition>
+bool WaitUntil(Condition done, Duration timeout = kTimeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        if (done()) return true;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        ::Sleep(10);
+    }
+}
+
+// One run of the tool. Ends a run that is still going when destroyed, so that a
+// failed test leaves no process behind.
+class App {
+public:
+    App() = default;
+    ~App();
+    App(const App&) = delete;
+    App& operator=(const App&) = delete;
+
+    // Starts the tool, once per App; false (with GetLastError) when CreateProcessW fails.
+    bool Start(const std::filesystem::path& exe = QxdiagExePath());
+    // The shown main window of this process; nullptr after the timeout.
+    HWND WaitForMainWindow(Duration timeout = kTimeout);
+    HWND MainWindow() const noexcept { return main_; }
+    DWORD ProcessId() const noexcept { return pid_; }
+    bool Running() const;
+    // The exit code once the process has ended; nothing after the timeout.
+    std::optional<DWORD> WaitForExit(Duration timeout = kTimeout);
+    void Kill();
+
+private:
+    HANDLE process_ = nullptr;
+    DWORD pid_ = 0;
+    HWND main_ = nullptr;
+};
+
+// A shown top-level dialog (class #32770) of process `pid` with this caption and owner.
+HWND FindDialog(DWORD pid, const wchar_t* caption, HWND owner);
+HWND WaitForDialog(DWORD pid, const wchar_t* caption, HWND owner, Duration timeout = kTimeout);
+
+// --- Pages -------------------------------------------------------------------
+
+// The page window shown in the sheet: its one visible child dialog, or nullptr
+// while none or more than one is visible.
+HWND CurrentPageWindow(HWND sheet);
+// The dialog id of a page window, told by the controls that only that page has;
+// 0 for a window that is no known page.
+int PageIdOf(HWND page);
+int CurrentPageId(HWND sheet);
+// Waits until page `pageId` is the one shown and the focus has moved into it
+// (the sheet gives the focus after showing a page: keys sent earlier would reach
+// the page just left).
+bool WaitForPage(HWND sheet, int pageId, Duration timeout = kTimeout);
+// "146" or "none (visible: 146 148)": for failure messages.
+std::string DescribePages(HWND sheet);
+
+// One forward button of the navigation table.
+struct NavigationButton {
+    int from;
+    int button;
+    int shows;
+    bool hidden;  // created hidden, so only its command can reach the page
+};
+std::span<const NavigationButton> NavigationTable();
+// The page that "戻る" (id 2) and Esc lead to; 0 on the menu page, where they close the tool.
+int ParentPage(int pageId);
+// Presses the button of a navigation row on the current page (its command when
+// the button is hidden) and waits for the page it shows.
+bool Navigate(HWND sheet, const NavigationButton& row, Duration timeout = kTimeout);
+// From any page back to the menu page through the "戻る" buttons.
+bool BackToMenu(HWND sheet, Duration timeout = kTimeout);
+
+// --- Input -------------------------------------------------------------------
+
+// Clicks a shown and enabled push button (posted BM_CLICK, so a button that opens
+// a modal dialog does not block the caller); false when no user could click it.
+bool ClickButton(HWND dialog, int id);
+// Posts the WM_COMMAND (BN_CLICKED) that button `id` of `dialog` would send.
+bool PostCommand(HWND dialog, int id);
+// The window that has the keyboard focus in the thread that owns `window`.
+HWND FocusOf(HWND window);
+// Posts a key press (down and up) to that focus window, where the tool's message
+// loop pre-translates it as it would a typed key.
+bool PressKey(HWND window, WORD virtualKey);
+bool PostSysCommand(HWND window, WPARAM command);
+
+// --- Screen capture ----------------------------------------------------------
+
+// A 24-bit picture: bottom-up rows of blue, green, red, each padded to 4 bytes.
+struct Image {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> pixels;
+    bool operator==(const Image&) const = default;
+};
+
+// The window as it is on the screen, with its frame.
+std::optional<Image> CaptureWindow(HWND window);
+// Captures until two captures in a row agree, so that painting has finished.
+std::optional<Image> CaptureSettled(HWND window, Duration timeout = kTimeout);
+bool SaveBmp(const Image& image, const std::filesystem::path& file);
+
+}  // namespace qx::e2e
