@@ -58,6 +58,7 @@ TEST_F(RunLogTest, LinesGoOutInCodePage932EachEndingInCrLf)
         {"half-width katakana", L"ｱｲｳ", "\xb1\xb2\xb3", true},
         {"fullwidth tilde", L"\uff5e", "\x81\x60", true},
         {"empty", L"", "", true},
+        {"line feeds inside end their lines with CR LF", L"a\nb\n", "a\r\nb\r\n", true},
         {"e acute", L"caf\u00e9", "caf?", false},
         {"yen sign, never the backslash", L"\u00a5" L"100", "?100", false},
         {"wave dash", L"\u301c", "?", false},

@@ -1,11 +1,16 @@
 #include "collect/collection_run.h"
 
 #include "collect/run_log.h"
+#include "collectors/registry_export.h"
+#include "collectors/system_info.h"
 #include "platform/files.h"
 
 namespace qx {
 
-CollectionPlan DefaultCollectionPlan() { return {}; }
+CollectionPlan DefaultCollectionPlan()
+{
+    return CollectionPlan{{WriteOsVersion, WriteInstalledSoftware}, {{&CollectRequest::WantRegistry, ExportRegistry}}};
+}
 
 RunOutcome RunCollection(CollectionProgress& progress, const CollectionPlan& plan)
 {

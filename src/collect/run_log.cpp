@@ -19,9 +19,10 @@ constexpr std::uint64_t kFileTimeOf1970 = 116444736000000000ULL;  // 100 ns unit
 constexpr std::uint64_t kFileTimeTicksPerSecond = 10000000ULL;
 // 9999-12-31 23:59:59 UTC: beyond it the year would no longer be four digits.
 constexpr std::int64_t kLastFormattableSecond = 253402300799LL;
-// A code page 932 character takes at most two bytes, so this many wide
-// characters always convert in one call and go out in one WriteFile.
-constexpr std::size_t kLongestLine = INT_MAX / 2;
+// A code page 932 character takes at most two bytes, and a line feed gains a
+// CR, so this many wide characters always convert in one call and go out in one
+// WriteFile.
+constexpr std::size_t kLongestLine = INT_MAX / 4;
 
 // Code page 932 has nothing outside the BMP: a surrogate pair becomes one "?",
 // as any other character without a 932 form, instead of one per half.
@@ -81,9 +82,17 @@ std::wstring RunLogPath(std::wstring_view outputFolder)
 bool AppendRunLogLine(const std::wstring& path, std::wstring_view text)
 {
     bool lossy = false;
-    std::optional<std::string> line = ToCodePage932(text, lossy);
-    if (!line) return false;
-    *line += "\r\n";
+    const std::optional<std::string> converted = ToCodePage932(text, lossy);
+    if (!converted) return false;
+    // Line feeds inside the text end their lines with CR LF too. In code page 932
+    // the byte 0x0A is never part of a double-byte character.
+    std::string line;
+    line.reserve(converted->size() + 2);
+    for (char c : *converted) {
+        if (c == '\n') line += '\r';
+        line += c;
+    }
+    line += "\r\n";
 
     // Append-only access never truncates and always writes at the end; no
     // sharing keeps other writers out while the line goes in.
@@ -91,8 +100,8 @@ bool AppendRunLogLine(const std::wstring& path, std::wstring_view text)
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
     DWORD written = 0;
-    const DWORD size = static_cast<DWORD>(line->size());
-    if (!::WriteFile(file.get(), line->data(), size, &written, nullptr) || written != size) return false;
+    const DWORD size = static_cast<DWORD>(line.size());
+    if (!::WriteFile(file.get(), line.data(), size, &written, nullptr) || written != size) return false;
     return !lossy;
 }
 

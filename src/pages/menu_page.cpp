@@ -1,10 +1,105 @@
 #include "pages/menu_page.h"
 
+#include "collectors/system_info.h"
+#include "platform/registry.h"
 #include "resource.h"
 
+#include <shlwapi.h>
+
+#include <cwchar>
+#include <iterator>
+#include <vector>
+
 namespace qx {
+namespace {
+
+// The installed-software list as the edit box shows it: CR LF line ends, no tabs.
+std::wstring SoftwareListForDisplay(const std::wstring& list)
+{
+    std::wstring text;
+    text.reserve(list.size() + list.size() / 8);
+    for (wchar_t c : list) {
+        if (c == L'\t') continue;
+        if (c == L'\n') text += L'\r';
+        text += c;
+    }
+    return text;
+}
+
+std::wstring OwnFileVersionText()
+{
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    // A path cut off at the buffer's end names some other file.
+    if (length == 0 || length >= MAX_PATH) return {};
+    return FileVersionText(path);
+}
+
+// Whether "QXServer.exe" exists in the folder that "ServerPath" names.
+bool ServerPartInstalled()
+{
+    // The path as stored (a REG_EXPAND_SZ is not expanded); one that does not
+    // fit MAX_PATH with its terminator counts as no server.
+    const std::optional<std::wstring> folder =
+        ReadStringValue(L"SOFTWARE\\Orvek\\TOVRA\\Server", L"ServerPath", MAX_PATH - 1);
+    if (!folder) return false;
+    wchar_t server[MAX_PATH] = {};
+    return ::PathCombineW(server, folder->c_str(), L"QXServer.exe") && ::PathFileExistsW(server);
+}
+
+}  // namespace
+
+std::wstring FileVersionText(const std::wstring& path)
+{
+    DWORD ignored = 0;
+    const DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    if (size == 0) return {};
+    std::vector<BYTE> block(size);
+    if (!::GetFileVersionInfoW(path.c_str(), 0, size, block.data())) return {};
+    VS_FIXEDFILEINFO* info = nullptr;
+    UINT infoSize = 0;
+    if (!::VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&info), &infoSize) || !info ||
+        infoSize < sizeof(VS_FIXEDFILEINFO)) {
+        return {};
+    }
+    wchar_t text[64];
+    std::swprintf(text, std::size(text), L"Version: %d.%d.%d.%d", HIWORD(info->dwFileVersionMS),
+                  LOWORD(info->dwFileVersionMS), HIWORD(info->dwFileVersionLS), LOWORD(info->dwFileVersionLS));
+    return text;
+}
 
 CMenuPage::CMenuPage() noexcept : CPage(IDD_MENU_PAGE) {}
+
+BOOL CMenuPage::OnInitDialog()
+{
+    CPage::OnInitDialog();
+    ::SetDlgItemTextW(Handle(), IDC_MENU_VERSION, OwnFileVersionText().c_str());
+    // Read once: the list is not refreshed while the tool runs.
+    ::SetDlgItemTextW(Handle(), IDC_MENU_SOFTWARE, SoftwareListForDisplay(InstalledSoftwareList()).c_str());
+    return TRUE;
+}
+
+BOOL CMenuPage::OnPageActivate(int param)
+{
+    // Only ever disabled: once the server part was seen, the buttons stay off
+    // until the tool exits.
+    if (ServerPartInstalled()) {
+        ::EnableWindow(::GetDlgItem(Handle(), IDC_MENU_LOGSETTING), FALSE);
+        ::EnableWindow(::GetDlgItem(Handle(), IDC_MENU_VLXLOGSETTING), FALSE);
+    }
+    return CPage::OnPageActivate(param);
+}
+
+bool CMenuPage::PreTranslateMessage(MSG& msg)
+{
+    if (msg.message == WM_KEYDOWN && msg.wParam == 'A' && ::GetKeyState(VK_CONTROL) < 0) {
+        if (HWND focus = ::GetFocus()) {
+            ::SendMessageW(focus, EM_SETSEL, 0, -1);
+            return true;
+        }
+    }
+    return CPage::PreTranslateMessage(msg);
+}
 
 bool CMenuPage::OnCommand(WORD id, WORD notifyCode)
 {

@@ -1,0 +1,100 @@
+#include "collectors/registry_export.h"
+
+#include "collect/run_log.h"
+#include "platform/files.h"
+#include "platform/registry.h"
+#include "platform/ui.h"
+#include "resource.h"
+
+#include <windows.h>
+
+#include <iterator>
+
+namespace qx {
+namespace {
+
+struct RegistryExport {
+    const wchar_t* runLogText;
+    const wchar_t* fileName;
+    const wchar_t* keyPath;
+};
+
+// The file names are spelled "poricies"; the keys "Policies". The last two
+// exist only on 64-bit Windows.
+constexpr RegistryExport kExports[] = {
+    {L"export registry >> orvek.reg", L"orvek.reg", L"SOFTWARE\\Orvek"},
+    {L"export registry >> poricies_orvek.reg", L"poricies_orvek.reg", L"SOFTWARE\\Policies\\Orvek"},
+    {L"export registry >> wow6432node_orvek.reg", L"wow6432node_orvek.reg", L"SOFTWARE\\Wow6432Node\\Orvek"},
+    {L"export registry >> wow6432node_poricies_orvek.reg", L"wow6432node_poricies_orvek.reg",
+     L"SOFTWARE\\Wow6432Node\\Policies\\Orvek"},
+};
+constexpr int kExportsOnEveryWindows = 2;
+
+// GetNativeSystemInfo is looked up at run time: the 32-bit view exists only
+// where it reports an x64 or Itanium processor.
+bool IsNative64Bit()
+{
+    using GetNativeSystemInfoFunction = void(WINAPI*)(LPSYSTEM_INFO);
+    HMODULE kernel32 = ::GetModuleHandleW(L"kernel32");
+    FARPROC found = kernel32 ? ::GetProcAddress(kernel32, "GetNativeSystemInfo") : nullptr;
+    if (!found) return false;
+    SYSTEM_INFO info{};
+    // Through void(*)(): the one cast between function types that is meant to be made.
+    reinterpret_cast<GetNativeSystemInfoFunction>(reinterpret_cast<void (*)()>(found))(&info);
+    return info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64 ||
+           info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_IA64;
+}
+
+// A value whose name holds "pass" or "seed" in any case is never read.
+bool IsSecretName(const std::wstring& name)
+{
+    std::wstring lowered = name;
+    ::LCMapStringEx(LOCALE_NAME_USER_DEFAULT, LCMAP_LOWERCASE, name.c_str(), static_cast<int>(name.size()),
+                    lowered.data(), static_cast<int>(lowered.size()), nullptr, nullptr, 0);
+    return lowered.find(L"pass") != std::wstring::npos || lowered.find(L"seed") != std::wstring::npos;
+}
+
+}  // namespace
+
+void DumpRegistryKey(const std::wstring& keyPath, const std::wstring& outputFile)
+{
+    const std::vector<std::wstring> valueNames = ListValueNames(keyPath);
+    if (!valueNames.empty()) {
+        // The header is an empty line and the bracketed path; the unnamed
+        // default value counts for it but has no line of its own.
+        AppendRunLogLine(outputFile, L"");
+        AppendRunLogLine(outputFile, L"[" + keyPath + L"]");
+    }
+    for (const std::wstring& name : valueNames) {
+        if (name.empty()) continue;
+        const std::wstring text = IsSecretName(name) ? L"****" : RegistryValueText(keyPath, name, L"");
+        AppendRunLogLine(outputFile, name + L"=" + text);
+    }
+    for (const std::wstring& subkey : ListSubkeyNames(keyPath)) DumpRegistryKey(keyPath + L"\\" + subkey, outputFile);
+}
+
+bool ExportRegistry(CollectionProgress& progress, const std::wstring& runLogPath)
+{
+    progress.SetStepTitle(LoadResourceString(IDS_REGISTRY_TITLE));
+    progress.SetProgress(0);
+
+    const int exports = IsNative64Bit() ? static_cast<int>(std::size(kExports)) : kExportsOnEveryWindows;
+    for (int i = 0; i < exports; ++i) {
+        const RegistryExport& item = kExports[i];
+        AppendRunLogEntry(runLogPath, item.runLogText);
+        const std::wstring file = JoinPath(JoinPath(progress.Request().OutputFolder, L"registry"), item.fileName);
+        if (file.empty()) continue;  // a path that does not fit MAX_PATH
+        // The file comes into being with its first line: a key without any
+        // value in its tree leaves none.
+        ::DeleteFileW(file.c_str());
+        DumpRegistryKey(item.keyPath, file);
+        ApplyOpenAccess(file);
+    }
+
+    progress.SetProgress(100);
+    progress.SetStatus(LoadResourceString(IDS_REGISTRY_DONE));
+    ::Sleep(1000);
+    return true;
+}
+
+}  // namespace qx

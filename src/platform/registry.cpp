@@ -1,0 +1,163 @@
+#include "platform/registry.h"
+
+#include "platform/handles.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <cstring>
+#include <functional>
+
+namespace qx {
+namespace {
+
+UniqueHkey OpenForReading(const std::wstring& keyPath)
+{
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return {};
+    return UniqueHkey(key);
+}
+
+struct ValueData {
+    DWORD type = REG_NONE;
+    std::vector<BYTE> bytes;
+};
+
+// The whole data of a value whose type and size `wanted` accepts, read into a
+// buffer of its real size, so that nothing past the data is ever used. The
+// value may change between the size query and the read: the read is tried
+// again, a few times, while it reports more data.
+std::optional<ValueData> ReadValue(HKEY key, const std::wstring& name,
+                                   const std::function<bool(DWORD type, DWORD size)>& wanted)
+{
+    ValueData value;
+    DWORD size = 0;
+    if (::RegQueryValueExW(key, name.c_str(), nullptr, &value.type, nullptr, &size) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    for (int attempt = 0; attempt < 4 && wanted(value.type, size); ++attempt) {
+        value.bytes.resize(size);
+        // Never a null buffer: that would ask for the size only, even of a
+        // value that has grown from empty since.
+        BYTE spare = 0;
+        BYTE* data = value.bytes.empty() ? &spare : value.bytes.data();
+        DWORD got = size;
+        const LSTATUS status = ::RegQueryValueExW(key, name.c_str(), nullptr, &value.type, data, &got);
+        if (status == ERROR_SUCCESS) {
+            value.bytes.resize(got);
+            if (!wanted(value.type, got)) return std::nullopt;
+            return value;
+        }
+        if (status != ERROR_MORE_DATA) return std::nullopt;
+        size = got;
+    }
+    return std::nullopt;
+}
+
+// The characters of string data up to the first zero, or all of them when the
+// data holds none; an odd last byte is half a character and not part of the text.
+std::wstring TextOfStringData(const std::vector<BYTE>& bytes)
+{
+    std::wstring text(bytes.size() / sizeof(wchar_t), L'\0');
+    std::memcpy(text.data(), bytes.data(), text.size() * sizeof(wchar_t));
+    if (const std::size_t zero = text.find(L'\0'); zero != std::wstring::npos) text.resize(zero);
+    return text;
+}
+
+std::wstring HexText(const std::vector<BYTE>& bytes)
+{
+    static constexpr wchar_t kDigits[] = L"0123456789ABCDEF";
+    std::wstring text;
+    text.reserve(bytes.size() * 2);
+    for (BYTE byte : bytes) {
+        text += kDigits[byte >> 4];
+        text += kDigits[byte & 0x0F];
+    }
+    return text;
+}
+
+enum class Names { Subkeys, Values };
+
+std::vector<std::wstring> ListNames(const std::wstring& keyPath, Names which)
+{
+    UniqueHkey key = OpenForReading(keyPath);
+    if (!key) return {};
+    DWORD subkeys = 0;
+    DWORD longestSubkey = 0;
+    DWORD values = 0;
+    DWORD longestValue = 0;
+    if (::RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subkeys, &longestSubkey, nullptr, &values,
+                           &longestValue, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+        return {};
+    }
+    const DWORD count = which == Names::Subkeys ? subkeys : values;
+    if (count == 0) return {};
+
+    std::vector<wchar_t> buffer((which == Names::Subkeys ? longestSubkey : longestValue) + 1);
+    std::vector<std::wstring> names;
+    names.reserve(count);
+    for (DWORD index = 0;; ++index) {
+        DWORD length = static_cast<DWORD>(buffer.size());
+        const LSTATUS status =
+            which == Names::Subkeys
+                ? ::RegEnumKeyExW(key.get(), index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr)
+                : ::RegEnumValueW(key.get(), index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_SUCCESS) {
+            names.emplace_back(buffer.data(), length);
+        } else if (status != ERROR_MORE_DATA) {
+            // The end, or a key that went away: every further index would fail
+            // the same way. A name that grew past the buffer is skipped.
+            break;
+        }
+    }
+    return names;
+}
+
+}  // namespace
+
+std::vector<std::wstring> ListSubkeyNames(const std::wstring& keyPath) { return ListNames(keyPath, Names::Subkeys); }
+
+std::vector<std::wstring> ListValueNames(const std::wstring& keyPath) { return ListNames(keyPath, Names::Values); }
+
+std::wstring RegistryValueText(const std::wstring& keyPath, const std::wstring& valueName,
+                               const std::wstring& defaultText)
+{
+    UniqueHkey key = OpenForReading(keyPath);
+    if (!key) return defaultText;
+    const std::optional<ValueData> value = ReadValue(key.get(), valueName, [](DWORD type, DWORD) {
+        return type == REG_SZ || type == REG_BINARY || type == REG_DWORD;
+    });
+    if (!value) return defaultText;
+
+    switch (value->type) {
+    case REG_SZ:
+        return TextOfStringData(value->bytes);
+    case REG_BINARY:
+        return HexText(value->bytes);
+    default: {
+        // REG_DWORD: exactly four bytes, or it is not a number.
+        std::int32_t number = 0;
+        if (value->bytes.size() != sizeof(number)) return defaultText;
+        std::memcpy(&number, value->bytes.data(), sizeof(number));
+        return std::to_wstring(number);
+    }
+    }
+}
+
+std::optional<std::wstring> ReadStringValue(const std::wstring& keyPath, const std::wstring& valueName,
+                                            std::size_t maxLength)
+{
+    UniqueHkey key = OpenForReading(keyPath);
+    if (!key) return std::nullopt;
+    // Data longer than the text and its terminator could be is refused unread.
+    const std::size_t maxBytes = (maxLength + 1) * sizeof(wchar_t);
+    const std::optional<ValueData> value = ReadValue(key.get(), valueName, [maxBytes](DWORD type, DWORD size) {
+        return (type == REG_SZ || type == REG_EXPAND_SZ) && size <= maxBytes;
+    });
+    if (!value) return std::nullopt;
+    std::wstring text = TextOfStringData(value->bytes);
+    if (text.size() > maxLength) return std::nullopt;
+    return text;
+}
+
+}  // namespace qx

@@ -1,0 +1,35 @@
+#pragma once
+// Readers of the registry under HKEY_LOCAL_MACHINE, in the view native to this
+// 64-bit process (no WOW64 flag; the 32-bit view is reached through the literal
+// "Wow6432Node" path). Every call opens its key anew and closes it before it
+// returns; nothing is cached.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qx {
+
+// The names of the subkeys of `keyPath`, in the order the registry enumerates
+// them; empty when the key cannot be opened. A name that cannot be read is left out.
+std::vector<std::wstring> ListSubkeyNames(const std::wstring& keyPath);
+
+// The names of the values of `keyPath`, the unnamed default value as the empty
+// name, in the order the registry enumerates them; empty when the key cannot be opened.
+std::vector<std::wstring> ListValueNames(const std::wstring& keyPath);
+
+// A value as text: REG_SZ as stored, up to its first zero character (all of it
+// when there is none); REG_BINARY as upper-case hex digits, two per byte, no
+// separator; REG_DWORD as a signed decimal number. Any other type, a value that
+// cannot be read or a key that cannot be opened gives `defaultText`.
+std::wstring RegistryValueText(const std::wstring& keyPath, const std::wstring& valueName,
+                               const std::wstring& defaultText);
+
+// A REG_SZ or REG_EXPAND_SZ value as stored (variables not expanded), up to its
+// first zero character; nothing when the key or value is missing, the value has
+// another type, or its text is longer than `maxLength` characters.
+std::optional<std::wstring> ReadStringValue(const std::wstring& keyPath, const std::wstring& valueName,
+                                            std::size_t maxLength);
+
+}  // namespace qx
