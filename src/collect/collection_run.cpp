@@ -1,6 +1,7 @@
 #include "collect/collection_run.h"
 
 #include "collect/run_log.h"
+#include "collectors/event_logs.h"
 #include "collectors/registry_export.h"
 #include "collectors/system_info.h"
 #include "platform/files.h"
@@ -9,7 +10,11 @@ namespace qx {
 
 CollectionPlan DefaultCollectionPlan()
 {
-    return CollectionPlan{{WriteOsVersion, WriteInstalledSoftware}, {{&CollectRequest::WantRegistry, ExportRegistry}}};
+    return CollectionPlan{{WriteOsVersion, WriteInstalledSoftware},
+                          {
+                              {&CollectRequest::WantEventLogs, CollectEventLogs},
+                              {&CollectRequest::WantRegistry, ExportRegistry},
+                          }};
 }
 
 RunOutcome RunCollection(CollectionProgress& progress, const CollectionPlan& plan)

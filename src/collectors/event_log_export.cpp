@@ -1,0 +1,182 @@
+#include "collectors/event_log_export.h"
+
+#include "collect/run_log.h"
+#include "collectors/event_logs.h"
+#include "platform/files.h"
+#include "platform/processes.h"
+
+#include <algorithm>
+#include <ctime>
+
+namespace qx {
+namespace {
+
+constexpr std::int64_t kHour = 60 * 60;
+constexpr std::int64_t kDay = 24 * kHour;
+
+struct TimeWindow {
+    // Both 0 when the whole log is wanted.
+    std::int64_t Start = 0;
+    std::int64_t End = 0;
+};
+
+// By the period combo's index; an index the combo does not have means 7 days.
+TimeWindow WindowOfPeriod(int periodIndex, std::int64_t now)
+{
+    switch (periodIndex) {
+    case 0: return {now - 48 * kHour, now};
+    case 2: return {now - 30 * kDay, now};
+    case 3: return {now - 60 * kDay, now};
+    case 4: return {};
+    default: return {now - 7 * kDay, now};
+    }
+}
+
+// Audit keywords: bit 53 marks success, bit 52 failure. Both kinds want no
+// condition besides the window.
+std::wstring AuditFilter(bool success, bool failure)
+{
+    if (success && !failure) return L"band(Keywords,9007199254740992)";
+    if (failure && !success) return L"band(Keywords,4503599627370496)";
+    return {};
+}
+
+bool AnyOf(const std::array<BYTE, 4>& levels)
+{
+    return std::any_of(levels.begin(), levels.end(), [](BYTE level) { return level != 0; });
+}
+
+std::wstring Quoted(std::wstring_view text) { return L"\"" + std::wstring(text) + L"\""; }
+
+std::wstring WevtutilParameters(const std::wstring& channel, const std::wstring& outputPath,
+                                const std::wstring& condition, std::int64_t windowStart, std::int64_t windowEnd)
+{
+    // The path is quoted so that a folder with blanks stays one argument.
+    std::wstring parameters = L"epl " + channel + L" " + Quoted(outputPath);
+    std::wstring query;
+    if (!condition.empty()) query = L"*[System[" + condition + L"]]";
+    if (windowStart != 0) {
+        if (!query.empty()) query += L" and ";
+        query += L"*[System[TimeCreated[@SystemTime>='" + FormatXPathTime(windowStart) + L"' and @SystemTime<'" +
+                 FormatXPathTime(windowEnd) + L"']]]";
+    }
+    if (!query.empty()) parameters += L" " + Quoted(L"/q:" + query);
+    return parameters;
+}
+
+std::wstring SystemDirectory()
+{
+    wchar_t folder[MAX_PATH] = {};
+    const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::wstring(folder, length) : std::wstring();
+}
+
+class WevtutilSaver : public EventLogSaver {
+public:
+    WevtutilSaver(const CollectRequest& request, const std::wstring& runLogPath, std::int64_t now)
+        : request_(request), runLogPath_(runLogPath), window_(WindowOfPeriod(request.PeriodIndex, now))
+    {
+    }
+
+    std::wstring_view Extension() const override { return L".evtx"; }
+
+    bool Wanted(const EventLogStep& step) const override
+    {
+        switch (step.Log) {
+        case EventLog::System: return AnyOf(request_.SystemLevels);
+        case EventLog::Application: return AnyOf(request_.ApplicationLevels);
+        case EventLog::Security: return request_.SecurityAuditSuccess || request_.SecurityAuditFailure;
+        default: return true;
+        }
+    }
+
+    void LogStep(const EventLogStep& step, const std::wstring& fileName) const override
+    {
+        AppendRunLogEntry(runLogPath_, L"export eventlog '" + std::wstring(step.Name) + L"'");
+        AppendRunLogLine(runLogPath_, L"\tfile: " + fileName);
+        std::wstring filter = L"\tfilter: " + FormatLogTime(window_.Start) + L"~" + FormatLogTime(window_.End);
+        if (HasCondition(step)) filter += L" AND " + Condition(step);
+        AppendRunLogLine(runLogPath_, filter);
+    }
+
+    void Save(const EventLogStep& step, const std::wstring& outputPath) const override
+    {
+        // A channel name with a blank goes in quotes to stay one argument.
+        const bool blank = step.Name.find(L' ') != std::wstring_view::npos;
+        const std::wstring channel = blank ? Quoted(step.Name) : std::wstring(step.Name);
+        RunWevtutilExport(channel, outputPath, Condition(step), window_.Start, window_.End);
+    }
+
+private:
+    static bool HasCondition(const EventLogStep& step)
+    {
+        return step.Log == EventLog::System || step.Log == EventLog::Application || step.Log == EventLog::Security;
+    }
+
+    std::wstring Condition(const EventLogStep& step) const
+    {
+        switch (step.Log) {
+        case EventLog::System: return BuildLevelFilter(request_.SystemLevels);
+        case EventLog::Application: return BuildLevelFilter(request_.ApplicationLevels);
+        case EventLog::Security: return AuditFilter(request_.SecurityAuditSuccess, request_.SecurityAuditFailure);
+        default: return {};
+        }
+    }
+
+    const CollectRequest& request_;
+    const std::wstring& runLogPath_;
+    TimeWindow window_;
+};
+
+}  // namespace
+
+bool ExportEventLogs(CollectionProgress& progress, const std::wstring& runLogPath)
+{
+    return ExportEventLogsAt(progress, runLogPath, static_cast<std::int64_t>(std::time(nullptr)));
+}
+
+bool ExportEventLogsAt(CollectionProgress& progress, const std::wstring& runLogPath, std::int64_t now)
+{
+    return SaveEventLogs(progress, runLogPath, WevtutilSaver(progress.Request(), runLogPath, now));
+}
+
+bool RunWevtutilExport(const std::wstring& channel, const std::wstring& outputPath, const std::wstring& condition,
+                       std::int64_t windowStart, std::int64_t windowEnd)
+{
+    // wevtutil refuses to overwrite an existing file.
+    ::DeleteFileW(outputPath.c_str());
+    // By its full path: the tool runs elevated, and a wevtutil.exe planted beside
+    // it or in the working folder must never be the one that runs.
+    const std::wstring folder = SystemDirectory();
+    if (folder.empty()) return false;
+    if (!RunHiddenAndWait(folder + L"\\wevtutil.exe",
+                          WevtutilParameters(channel, outputPath, condition, windowStart, windowEnd)))
+        return false;
+    ApplyOpenAccess(outputPath);
+    return true;
+}
+
+std::wstring FormatXPathTime(std::int64_t secondsSince1970)
+{
+    // The same UTC calendar fields as the run log's time, in XPath's punctuation.
+    std::wstring text = FormatLogTime(secondsSince1970);
+    std::replace(text.begin(), text.end(), L'/', L'-');
+    std::replace(text.begin(), text.end(), L' ', L'T');
+    return text;
+}
+
+std::wstring BuildLevelFilter(const std::array<BYTE, 4>& levels)
+{
+    const auto [information, warning, error, critical] = levels;
+    std::wstring filter;
+    if (information) filter += L"(Level=4) or (Level=0)";
+    if (warning) filter += L" or (Level=3)";
+    if (error) filter += L" or (Level=2)";
+    if (critical) filter += L" or (Level=1)";
+    // Drops the " or " that leads when information is not chosen; what follows
+    // always starts with "(".
+    filter.erase(0, filter.find_first_not_of(L" or"));
+    return L"(" + filter + L")";
+}
+
+}  // namespace qx
