@@ -2,6 +2,7 @@
 
 #include "collect/run_log.h"
 #include "collectors/event_logs.h"
+#include "collectors/file_collectors.h"
 #include "collectors/registry_export.h"
 #include "collectors/system_info.h"
 #include "platform/files.h"
@@ -13,7 +14,11 @@ CollectionPlan DefaultCollectionPlan()
     return CollectionPlan{{WriteOsVersion, WriteInstalledSoftware},
                           {
                               {&CollectRequest::WantEventLogs, CollectEventLogs},
+                              {&CollectRequest::WantDebugLogs, CollectDebugLogs},
+                              {&CollectRequest::WantCrashDumps, CollectCrashDumps},
+                              {&CollectRequest::WantCrashDumps, CollectDumpLogs},
                               {&CollectRequest::WantRegistry, ExportRegistry},
+                              {&CollectRequest::WantVorlixFiles, CollectVorlixFiles},
                           }};
 }
 

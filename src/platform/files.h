@@ -19,6 +19,10 @@ std::wstring AddTrailingBackslash(std::wstring_view path);
 // the folder was created, and when `path` holds no backslash (nothing created).
 bool CreateFolderTree(const std::wstring& path);
 
+// Gives file `from` the name `to` (MoveFileExW, copying across volumes when
+// needed); never replaces an existing `to`. True when it was renamed.
+bool RenameWithoutReplacing(const std::wstring& from, const std::wstring& to);
+
 // Gives a file or folder a NULL DACL (everyone has full access); failures pass
 // unnoticed.
 void ApplyOpenAccess(const std::wstring& path);

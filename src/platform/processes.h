@@ -9,6 +9,10 @@ namespace qx {
 // ShellExecuteExW does with no verb; true when it was started.
 bool OpenInShell(const std::wstring& path);
 
+// Starts `program` (a full path) without parameters, shown normally, without
+// waiting for it or keeping a handle; true when the shell reports it started.
+bool StartProgram(const std::wstring& program);
+
 // Starts `program` (a full path) with `parameters`, hidden, and waits until it
 // has ended; true when it was started.
 bool RunHiddenAndWait(const std::wstring& program, const std::wstring& parameters);

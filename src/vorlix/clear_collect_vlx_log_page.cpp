@@ -1,11 +1,29 @@
 #include "vorlix/clear_collect_vlx_log_page.h"
 
 #include "resource.h"
+#include "vorlix/vorlix_client.h"
 
 namespace qx {
 
 CClearCollectVLXLogPage::CClearCollectVLXLogPage() noexcept : CPage(IDD_CLEARCOLLECTVLXLOG_PAGE) {}
 
+bool CClearCollectVLXLogPage::OnCommand(WORD id, WORD notifyCode)
+{
+    if (id == IDC_APPLY) {
+        OnApply();
+        return true;
+    }
+    return CPage::OnCommand(id, notifyCode);
+}
+
 void CClearCollectVLXLogPage::OnCancel() { ShowPageById(IDD_LOGSETTING_PAGE, 0); }
+
+void CClearCollectVLXLogPage::OnApply()
+{
+    // A missing normal client is reported as a client that is not installed.
+    if (!PointAutostartAt(Handle(), kVorlixExe, IDS_VLX_NOT_INSTALLED)) return;
+    OfferRestart(Handle());
+    ShowPageById(IDD_LOGSETTING_PAGE, 0);
+}
 
 }  // namespace qx

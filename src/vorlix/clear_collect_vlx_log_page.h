@@ -10,7 +10,11 @@ public:
     CClearCollectVLXLogPage() noexcept;
 
 protected:
+    bool OnCommand(WORD id, WORD notifyCode) override;
     void OnCancel() override;
+
+private:
+    void OnApply();
 };
 
 }  // namespace qx

@@ -3,14 +3,27 @@
 
 #include "pages/page.h"
 
+#include <string>
+
 namespace qx {
 
 class CCollectVLXLogPage : public CPage {
 public:
     CCollectVLXLogPage() noexcept;
 
+    BOOL OnPageActivate(int param) override;
+
 protected:
+    bool OnCommand(WORD id, WORD notifyCode) override;
     void OnCancel() override;
+
+private:
+    void OnApply();
+    void WriteControls();
+    void ReadControls();
+
+    // The debug-log folder, shown in 1028; the logging build writes there.
+    std::wstring folder_;
 };
 
 }  // namespace qx

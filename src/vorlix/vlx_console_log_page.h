@@ -1,7 +1,11 @@
 #pragma once
-// Tells how to save the browser extension's console log; one page serves Edge and Chrome.
+// Tells how to save the browser extension's console log; one page serves Edge
+// and Chrome, and switches that browser's developer-tools policy on and back.
 
 #include "pages/page.h"
+
+#include <array>
+#include <string>
 
 namespace qx {
 
@@ -14,13 +18,22 @@ public:
     CVLXConsoleLogPage() noexcept;
 
     BOOL OnPageActivate(int param) override;
-    int Browser() const noexcept { return browser_; }
+    bool BrowserIsChrome() const noexcept { return browserIsChrome_; }
+    int Browser() const noexcept { return browserIsChrome_ ? kBrowserChrome : kBrowserEdge; }
 
 protected:
+    BOOL OnInitDialog() override;
+    bool OnCommand(WORD id, WORD notifyCode) override;
     void OnCancel() override;
 
 private:
-    int browser_ = kBrowserEdge;
+    void OnEnableDeveloperTools();
+    void OnRestoreDeveloperTools();
+    void WriteStepTexts();
+
+    bool browserIsChrome_ = false;
+    // The template's (Edge) texts of steps 1 to 3, which every showing starts from.
+    std::array<std::wstring, 3> templateSteps_;
 };
 
 }  // namespace qx

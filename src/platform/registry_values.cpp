@@ -1,0 +1,100 @@
+#include "platform/registry_values.h"
+
+#include <vector>
+
+namespace qx {
+namespace {
+
+REGSAM AccessMask(KeyAccess access)
+{
+    switch (access) {
+    case KeyAccess::Read:
+        return KEY_READ;
+    case KeyAccess::ReadWrite:
+        return KEY_READ | KEY_WRITE;
+    case KeyAccess::All:
+        break;
+    }
+    return KEY_ALL_ACCESS;
+}
+
+}  // namespace
+
+LSTATUS OpenLocalMachineKey(const std::wstring& path, KeyAccess access, UniqueHkey& key)
+{
+    // A failed call need not clear its out-parameter: the key is taken only on success.
+    HKEY opened = nullptr;
+    const LSTATUS status = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, AccessMask(access), &opened);
+    key.reset(status == ERROR_SUCCESS ? opened : nullptr);
+    return status;
+}
+
+LSTATUS CreateLocalMachineKey(const std::wstring& path, UniqueHkey& key)
+{
+    HKEY opened = nullptr;
+    const LSTATUS status = ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                             KEY_READ | KEY_WRITE, nullptr, &opened, nullptr);
+    key.reset(status == ERROR_SUCCESS ? opened : nullptr);
+    return status;
+}
+
+std::optional<std::wstring> QueryStringValue(HKEY key, const std::wstring& name, std::size_t bufferChars)
+{
+    std::vector<wchar_t> buffer(bufferChars + 1, L'\0');
+    DWORD type = REG_NONE;
+    DWORD size = static_cast<DWORD>(bufferChars * sizeof(wchar_t));
+    if (::RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size) !=
+        ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    if (type != REG_SZ && type != REG_EXPAND_SZ) return std::nullopt;
+    // Stored data need not end in a zero; an odd last byte is no character.
+    std::wstring text(buffer.data(), size / sizeof(wchar_t));
+    if (const std::size_t zero = text.find(L'\0'); zero != std::wstring::npos) text.resize(zero);
+    if (text.size() >= bufferChars) return std::nullopt;
+    return text;
+}
+
+std::optional<DWORD> QueryDwordValue(HKEY key, const std::wstring& name)
+{
+    DWORD type = REG_NONE;
+    DWORD number = 0;
+    DWORD size = sizeof(number);
+    if (::RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&number), &size) !=
+            ERROR_SUCCESS ||
+        type != REG_DWORD || size != sizeof(number)) {
+        return std::nullopt;
+    }
+    return number;
+}
+
+LSTATUS SetStringValue(HKEY key, const std::wstring& name, const std::wstring& text)
+{
+    return ::RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                            static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
+LSTATUS SetDwordValue(HKEY key, const std::wstring& name, DWORD number)
+{
+    return ::RegSetValueExW(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
+                            sizeof(number));
+}
+
+LSTATUS DeleteValue(HKEY key, const std::wstring& name) { return ::RegDeleteValueW(key, name.c_str()); }
+
+std::optional<std::wstring> ReadLocalMachineString(const std::wstring& path, const std::wstring& name,
+                                                   std::size_t bufferChars)
+{
+    UniqueHkey key;
+    if (OpenLocalMachineKey(path, KeyAccess::Read, key) != ERROR_SUCCESS) return std::nullopt;
+    return QueryStringValue(key.get(), name, bufferChars);
+}
+
+std::optional<DWORD> ReadLocalMachineDword(const std::wstring& path, const std::wstring& name)
+{
+    UniqueHkey key;
+    if (OpenLocalMachineKey(path, KeyAccess::Read, key) != ERROR_SUCCESS) return std::nullopt;
+    return QueryDwordValue(key.get(), name);
+}
+
+}  // namespace qx

@@ -1,0 +1,56 @@
+#include "vorlix/vorlix_client.h"
+
+#include "platform/registry_values.h"
+#include "platform/restart.h"
+#include "resource.h"
+#include "settings/product_settings.h"
+
+#include <shlwapi.h>
+
+namespace qx {
+
+std::wstring InstallFile(const std::wstring& install, const wchar_t* name) { return install + name; }
+
+bool InstallFileExists(const std::wstring& install, const wchar_t* name)
+{
+    return ::PathFileExistsW(InstallFile(install, name).c_str()) != FALSE;
+}
+
+bool PointAutostartAt(HWND page, const wchar_t* exeName, UINT missingTextId)
+{
+    const std::wstring install = VorlixInstallFolder();
+    if (install.empty()) {
+        ShowStandardMessage(page, IDS_VLX_NOT_INSTALLED, MB_OK);
+        return false;
+    }
+    if (!InstallFileExists(install, exeName)) {
+        ShowStandardMessage(page, missingTextId, MB_OK);
+        return false;
+    }
+    // The quotes keep a folder with blanks one program path for Windows.
+    const std::wstring data = L"\"" + InstallFile(install, exeName) + L"\"";
+
+    const ProductSettingValue& run = Setting(ProductSetting::VorlixRun);
+    UniqueHkey key;
+    if (OpenSettingKey(run, KeyPurpose::Write, key) != ERROR_SUCCESS) {
+        ShowStandardMessage(page, IDS_REGISTRY_OPEN_FAILED, MB_ICONHAND);
+        return false;
+    }
+    const LSTATUS written = SetStringValue(key.get(), run.Name, data);
+    key.reset();
+    if (written != ERROR_SUCCESS) {
+        ShowStandardMessage(page, IDS_REGISTRY_SET_FAILED, MB_ICONHAND);
+        return false;
+    }
+    return true;
+}
+
+void OfferRestart(HWND page)
+{
+    if (ShowStandardMessage(page, IDS_REGISTRY_SET_RESTART, MB_YESNO | MB_ICONQUESTION) == IDYES) {
+        // A refused restart goes unreported: the caller's page change follows anyway.
+        RestartComputer(::GetAncestor(page, GA_ROOT));
+    }
+}
+
+}  // namespace qx

@@ -1,0 +1,32 @@
+#pragma once
+// What the Vorlix pages share: the client's files in its install folder, the
+// autostart value that names one of them, and the restart offered afterwards.
+
+#include <windows.h>
+
+#include <string>
+
+namespace qx {
+
+inline constexpr wchar_t kVorlixExe[] = L"Vorlix.exe";
+inline constexpr wchar_t kVorlixLogExe[] = L"VorlixLog.exe";
+inline constexpr wchar_t kExtensionExe[] = L"vlxExtension.exe";
+inline constexpr wchar_t kExtensionLogExe[] = L"vlxExtensionLog.exe";
+inline constexpr wchar_t kExtensionOriginal[] = L"vlxExtension.exe.org";
+
+// `install` immediately followed by `name`: the stored install folder carries
+// its own trailing backslash, so none is added.
+std::wstring InstallFile(const std::wstring& install, const wchar_t* name);
+bool InstallFileExists(const std::wstring& install, const wchar_t* name);
+
+// Points the autostart value "Vorlix" at `exeName` in the install folder,
+// quoted. Reports every failure with its message, owned by the main window
+// of `page`: 166 when the client is not installed, `missingTextId` when
+// `exeName` is not there, 206 when the Run key does not open, 200 when the
+// value cannot be set. True when the value was written.
+bool PointAutostartAt(HWND page, const wchar_t* exeName, UINT missingTextId);
+
+// Asks whether to restart (message 201) and restarts Windows on Yes.
+void OfferRestart(HWND page);
+
+}  // namespace qx
