@@ -23,6 +23,12 @@ bool CreateFolderTree(const std::wstring& path);
 // needed); never replaces an existing `to`. True when it was renamed.
 bool RenameWithoutReplacing(const std::wstring& from, const std::wstring& to);
 
+// Removes folder `path` with everything in it; true when it was removed, and
+// when it cannot be listed (as when it does not exist). A directory link
+// (junction or symbolic link) is removed as a link, never entered, so nothing
+// outside the tree is touched. Read-only files stay, and keep their folders.
+bool DeleteFolderTree(const std::wstring& path);
+
 // Gives a file or folder a NULL DACL (everyone has full access); failures pass
 // unnoticed.
 void ApplyOpenAccess(const std::wstring& path);

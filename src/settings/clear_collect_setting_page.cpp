@@ -1,11 +1,89 @@
 #include "settings/clear_collect_setting_page.h"
 
+#include "platform/files.h"
+#include "platform/processes.h"
+#include "platform/registry_values.h"
+#include "platform/restart.h"
+#include "platform/ui.h"
 #include "resource.h"
+#include "settings/product_settings.h"
+
+#include <initializer_list>
+#include <optional>
+#include <vector>
 
 namespace qx {
+namespace {
+
+// Each number as stored when it is a REG_DWORD, else the number the setting
+// page writes. All of them lie under one key, opened once.
+std::vector<DWORD> ReadShownNumbers(std::initializer_list<ProductSetting> ids)
+{
+    std::vector<DWORD> numbers;
+    UniqueHkey key;
+    const bool opened = OpenSettingKey(Setting(*ids.begin()), KeyPurpose::Read, key) == ERROR_SUCCESS;
+    for (ProductSetting id : ids) {
+        const ProductSettingValue& setting = Setting(id);
+        std::optional<DWORD> stored;
+        if (opened) stored = QueryDwordValue(key.get(), setting.Name);
+        numbers.push_back(stored.value_or(setting.FixedNumber.value_or(0)));
+    }
+    return numbers;
+}
+
+// Deletes the values of one key in the order given; a key that does not open
+// and values that are absent are passed over.
+void DeleteValues(std::initializer_list<ProductSetting> ids)
+{
+    UniqueHkey key;
+    if (OpenSettingKey(Setting(*ids.begin()), KeyPurpose::Delete, key) != ERROR_SUCCESS) return;
+    for (ProductSetting id : ids) DeleteValue(key.get(), Setting(id).Name);
+}
+
+}  // namespace
 
 CClearCollectSettingPage::CClearCollectSettingPage() noexcept : CPage(IDD_CLEARCOLLECTSETTING_PAGE) {}
 
+BOOL CClearCollectSettingPage::OnPageActivate(int param)
+{
+    const std::vector<DWORD> product = ReadShownNumbers({ProductSetting::LogLevel, ProductSetting::LogType});
+    const std::vector<DWORD> dumps = ReadShownNumbers({ProductSetting::DumpType});
+    shown_ = DebugLogSettingTexts::Shown(product[0], product[1], dumps[0]);
+    shown_.WriteToControls(Handle());
+    return CPage::OnPageActivate(param);
+}
+
+bool CClearCollectSettingPage::OnCommand(WORD id, WORD notifyCode)
+{
+    if (id == IDC_APPLY) {
+        OnApply();
+        return true;
+    }
+    return CPage::OnCommand(id, notifyCode);
+}
+
 void CClearCollectSettingPage::OnCancel() { ShowPageById(IDD_LOGSETTING_PAGE, 0); }
+
+void CClearCollectSettingPage::OnApply()
+{
+    shown_.ReadFromControls(Handle());
+    if (ShowStandardMessage(Handle(), IDS_CLEAR_CONFIRM, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+    DeleteValues({ProductSetting::LogPath, ProductSetting::LogDays, ProductSetting::LogLevel, ProductSetting::LogType});
+    DeleteValues({ProductSetting::DumpType, ProductSetting::DumpFolder});
+
+    if (ShowStandardMessage(Handle(), IDS_CLEAR_RESTART, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        ShowPageById(IDD_LOGSETTING_PAGE, 0);
+        return;
+    }
+    // The programs hold their log files open; they go before the folder does.
+    for (const wchar_t* name : ProductProcessNames) TerminateProcessesByName(name);
+    if (::IsDlgButtonChecked(Handle(), IDC_DELETE_LOGFOLDER) == BST_CHECKED && !DeleteFolderTree(shown_.Folder)) {
+        ShowStandardMessage(Handle(), IDS_LOGFOLDER_DELETE_FAILED, MB_ICONEXCLAMATION);
+        return;
+    }
+    // A refused restart goes unreported; the page change follows anyway.
+    RestartComputer(::GetAncestor(Handle(), GA_ROOT));
+    ShowPageById(IDD_LOGSETTING_PAGE, 0);
+}
 
 }  // namespace qx
