@@ -8,6 +8,7 @@
 #include "collectors/registry_export.h"
 #include "platform/files.h"
 #include "platform/registry.h"
+#include "platform/registry_values.h"
 #include "files_fixture.h"
 #include "registry_fixture.h"
 
@@ -98,16 +99,16 @@ TEST_F(RegistryReadersTest, StringValueIsBoundedAndNeverExpanded)
     SetValue(key, L"padded", REG_SZ, padded);
     SetDword(key, L"number", 1);
 
-    EXPECT_EQ(ReadStringValue(key, L"plain", 259), L"C:\\Server");
-    EXPECT_EQ(ReadStringValue(key, L"expand", 259), L"%SystemRoot%\\x");
-    EXPECT_EQ(ReadStringValue(key, L"empty", 259), L"");
-    EXPECT_EQ(ReadStringValue(key, L"longest", 259), longest);
-    EXPECT_EQ(ReadStringValue(key, L"unterminated", 259), L"abc");
-    EXPECT_EQ(ReadStringValue(key, L"tooLong", 259), std::nullopt);
-    EXPECT_EQ(ReadStringValue(key, L"padded", 259), std::nullopt);
-    EXPECT_EQ(ReadStringValue(key, L"number", 259), std::nullopt);
-    EXPECT_EQ(ReadStringValue(key, L"missing", 259), std::nullopt);
-    EXPECT_EQ(ReadStringValue(TestPath(L"Missing"), L"plain", 259), std::nullopt);
+    EXPECT_EQ(ReadLocalMachineString(key, L"plain", MAX_PATH), L"C:\\Server");
+    EXPECT_EQ(ReadLocalMachineString(key, L"expand", MAX_PATH), L"%SystemRoot%\\x");
+    EXPECT_EQ(ReadLocalMachineString(key, L"empty", MAX_PATH), L"");
+    EXPECT_EQ(ReadLocalMachineString(key, L"longest", MAX_PATH), longest);
+    EXPECT_EQ(ReadLocalMachineString(key, L"unterminated", MAX_PATH), L"abc");
+    EXPECT_EQ(ReadLocalMachineString(key, L"tooLong", MAX_PATH), std::nullopt);
+    EXPECT_EQ(ReadLocalMachineString(key, L"padded", MAX_PATH), std::nullopt);
+    EXPECT_EQ(ReadLocalMachineString(key, L"number", MAX_PATH), std::nullopt);
+    EXPECT_EQ(ReadLocalMachineString(key, L"missing", MAX_PATH), std::nullopt);
+    EXPECT_EQ(ReadLocalMachineString(TestPath(L"Missing"), L"plain", MAX_PATH), std::nullopt);
 }
 
 struct ValueRow {

@@ -1,7 +1,7 @@
 #include "pages/menu_page.h"
 
 #include "collectors/system_info.h"
-#include "platform/registry.h"
+#include "platform/registry_values.h"
 #include "resource.h"
 
 #include <shlwapi.h>
@@ -41,7 +41,7 @@ bool ServerPartInstalled()
     // The path as stored (a REG_EXPAND_SZ is not expanded); one that does not
     // fit MAX_PATH with its terminator counts as no server.
     const std::optional<std::wstring> folder =
-        ReadStringValue(L"SOFTWARE\\Orvek\\TOVRA\\Server", L"ServerPath", MAX_PATH - 1);
+        ReadLocalMachineString(L"SOFTWARE\\Orvek\\TOVRA\\Server", L"ServerPath", MAX_PATH);
     if (!folder) return false;
     wchar_t server[MAX_PATH] = {};
     return ::PathCombineW(server, folder->c_str(), L"QXServer.exe") && ::PathFileExistsW(server);

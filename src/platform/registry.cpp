@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <optional>
 
 namespace qx {
 namespace {
@@ -142,22 +143,6 @@ std::wstring RegistryValueText(const std::wstring& keyPath, const std::wstring& 
         return std::to_wstring(number);
     }
     }
-}
-
-std::optional<std::wstring> ReadStringValue(const std::wstring& keyPath, const std::wstring& valueName,
-                                            std::size_t maxLength)
-{
-    UniqueHkey key = OpenForReading(keyPath);
-    if (!key) return std::nullopt;
-    // Data longer than the text and its terminator could be is refused unread.
-    const std::size_t maxBytes = (maxLength + 1) * sizeof(wchar_t);
-    const std::optional<ValueData> value = ReadValue(key.get(), valueName, [maxBytes](DWORD type, DWORD size) {
-        return (type == REG_SZ || type == REG_EXPAND_SZ) && size <= maxBytes;
-    });
-    if (!value) return std::nullopt;
-    std::wstring text = TextOfStringData(value->bytes);
-    if (text.size() > maxLength) return std::nullopt;
-    return text;
 }
 
 }  // namespace qx

@@ -4,8 +4,6 @@
 // "Wow6432Node" path). Every call opens its key anew and closes it before it
 // returns; nothing is cached.
 
-#include <cstddef>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,11 +23,5 @@ std::vector<std::wstring> ListValueNames(const std::wstring& keyPath);
 // cannot be read or a key that cannot be opened gives `defaultText`.
 std::wstring RegistryValueText(const std::wstring& keyPath, const std::wstring& valueName,
                                const std::wstring& defaultText);
-
-// A REG_SZ or REG_EXPAND_SZ value as stored (variables not expanded), up to its
-// first zero character; nothing when the key or value is missing, the value has
-// another type, or its text is longer than `maxLength` characters.
-std::optional<std::wstring> ReadStringValue(const std::wstring& keyPath, const std::wstring& valueName,
-                                            std::size_t maxLength);
 
 }  // namespace qx
