@@ -2,7 +2,6 @@
 
 #include "platform/files.h"
 #include "platform/registry_values.h"
-#include "platform/restart.h"
 #include "platform/ui.h"
 #include "resource.h"
 #include "settings/product_settings.h"
@@ -192,10 +191,7 @@ void CCollectSettingPage::OnApply()
                        MB_ICONINFORMATION);
         return;
     }
-    if (ShowStandardMessage(Handle(), IDS_REGISTRY_SET_RESTART, MB_YESNO | MB_ICONQUESTION) == IDYES) {
-        // A refused restart goes unreported; the page change follows anyway.
-        RestartComputer(::GetAncestor(Handle(), GA_ROOT));
-    }
+    OfferRestart(Handle());
     ShowPageById(IDD_LOGSETTING_PAGE, 0);
 }
 

@@ -1,7 +1,9 @@
 #include "settings/product_settings.h"
 
 #include "platform/registry_values.h"
+#include "platform/restart.h"
 #include "platform/ui.h"
+#include "resource.h"
 
 namespace qx {
 namespace {
@@ -64,6 +66,13 @@ int ShowStandardMessage(HWND window, UINT textId, UINT style)
 {
     HWND owner = window ? ::GetAncestor(window, GA_ROOT) : nullptr;
     return ShowMessageBox(owner, LoadResourceString(textId), kAppTitle, StandardMessageStyle(style));
+}
+
+void OfferRestart(HWND page)
+{
+    if (ShowStandardMessage(page, IDS_REGISTRY_SET_RESTART, MB_YESNO | MB_ICONQUESTION) == IDYES) {
+        RestartComputer(::GetAncestor(page, GA_ROOT));
+    }
 }
 
 }  // namespace qx

@@ -116,4 +116,8 @@ inline constexpr wchar_t kAppTitle[] = L"QXDIAG";
 // exclamation, MB_YESNO the question.
 int ShowStandardMessage(HWND window, UINT textId, UINT style);
 
+// Asks whether to restart (message 201, the standard box) and restarts Windows
+// on Yes. A refused restart goes unreported: the caller moves on anyway.
+void OfferRestart(HWND page);
+
 }  // namespace qx

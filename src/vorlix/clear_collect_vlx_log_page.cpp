@@ -1,6 +1,7 @@
 #include "vorlix/clear_collect_vlx_log_page.h"
 
 #include "resource.h"
+#include "settings/product_settings.h"
 #include "vorlix/vorlix_client.h"
 
 namespace qx {

@@ -1,7 +1,6 @@
 #include "vorlix/vorlix_client.h"
 
 #include "platform/registry_values.h"
-#include "platform/restart.h"
 #include "resource.h"
 #include "settings/product_settings.h"
 
@@ -43,14 +42,6 @@ bool PointAutostartAt(HWND page, const wchar_t* exeName, UINT missingTextId)
         return false;
     }
     return true;
-}
-
-void OfferRestart(HWND page)
-{
-    if (ShowStandardMessage(page, IDS_REGISTRY_SET_RESTART, MB_YESNO | MB_ICONQUESTION) == IDYES) {
-        // A refused restart goes unreported: the caller's page change follows anyway.
-        RestartComputer(::GetAncestor(page, GA_ROOT));
-    }
 }
 
 }  // namespace qx

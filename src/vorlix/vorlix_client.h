@@ -26,7 +26,4 @@ bool InstallFileExists(const std::wstring& install, const wchar_t* name);
 // value cannot be set. True when the value was written.
 bool PointAutostartAt(HWND page, const wchar_t* exeName, UINT missingTextId);
 
-// Asks whether to restart (message 201) and restarts Windows on Yes.
-void OfferRestart(HWND page);
-
 }  // namespace qx
