@@ -9,8 +9,8 @@ started_pids=()
 log() { printf '%s: %s\n' "$(basename "$0")" "$*" >&2; }
 
 qx_build() {
-    cmake --preset mingw -S "$repo" >/dev/null
-    cmake --build --preset mingw -- --no-print-directory -s
+    cmake --preset mingw -S "$repo" -B "$build_dir" >/dev/null
+    cmake --build "$build_dir" -j2 -- --no-print-directory -s
 }
 
 # Starts Xvfb when there is no display; the display stays up until qx_cleanup.

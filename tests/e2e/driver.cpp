@@ -2,6 +2,7 @@
 
 #include "resource.h"
 
+#include <algorithm>
 #include <array>
 #include <fstream>
 #include <utility>
@@ -23,18 +24,45 @@ private:
     F f_;
 };
 
-bool IsDialogWindow(HWND hwnd)
+// The name edit of the Vista-style file dialog, which also takes a typed folder.
+constexpr int kPickerNameEdit = 1152;
+
+std::wstring ClassOf(HWND hwnd)
 {
-    wchar_t className[16] = {};
-    ::GetClassNameW(hwnd, className, static_cast<int>(std::size(className)));
-    return std::wstring_view(className) == kDialogClass;
+    std::array<wchar_t, 64> name{};
+    ::GetClassNameW(hwnd, name.data(), static_cast<int>(name.size()));
+    return name.data();
 }
 
-std::wstring TextOf(HWND hwnd)
+bool IsDialogWindow(HWND hwnd) { return ClassOf(hwnd) == kDialogClass; }
+
+// The first shown top-level window for which `matches(window, its process id)`
+// holds; nullptr when none.
+template <class Predicate>
+HWND FindShownWindow(Predicate matches)
 {
-    std::array<wchar_t, 256> text{};
-    ::GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()));
-    return text.data();
+    struct Query {
+        Predicate* matches;
+        HWND found;
+    } query{&matches, nullptr};
+    ::EnumWindows(
+        [](HWND hwnd, LPARAM param) -> BOOL {
+            auto& q = *reinterpret_cast<Query*>(param);
+            DWORD pid = 0;
+            ::GetWindowThreadProcessId(hwnd, &pid);
+            if (!::IsWindowVisible(hwnd) || !(*q.matches)(hwnd, pid)) return TRUE;
+            q.found = hwnd;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&query));
+    return query.found;
+}
+
+// The first shown top-level window of process `pid` that `matches`.
+template <class Predicate>
+HWND FindShownWindow(DWORD pid, Predicate matches)
+{
+    return FindShownWindow([&](HWND hwnd, DWORD windowPid) { return windowPid == pid && matches(hwnd); });
 }
 
 // What tells the pages apart from outside: controls a page has, and one it lacks.
@@ -97,6 +125,8 @@ std::filesystem::path QxdiagExePath()
     return std::filesystem::path(path).parent_path().parent_path().parent_path() / L"QXDIAG.exe";
 }
 
+std::filesystem::path QxdiagXpExePath() { return QxdiagExePath().replace_filename(L"qxdiag_xp.exe"); }
+
 // --- App ---------------------------------------------------------------------
 
 App::~App()
@@ -155,24 +185,9 @@ void App::Kill()
 
 HWND FindDialog(DWORD pid, const wchar_t* caption, HWND owner)
 {
-    struct Query {
-        DWORD pid;
-        const wchar_t* caption;
-        HWND owner;
-        HWND found;
-    } query{pid, caption, owner, nullptr};
-    ::EnumWindows(
-        [](HWND hwnd, LPARAM param) -> BOOL {
-            auto& q = *reinterpret_cast<Query*>(param);
-            DWORD windowPid = 0;
-            ::GetWindowThreadProcessId(hwnd, &windowPid);
-            if (windowPid != q.pid || !::IsWindowVisible(hwnd) || !IsDialogWindow(hwnd)) return TRUE;
-            if (::GetWindow(hwnd, GW_OWNER) != q.owner || TextOf(hwnd) != q.caption) return TRUE;
-            q.found = hwnd;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&query));
-    return query.found;
+    return FindShownWindow(pid, [&](HWND hwnd) {
+        return IsDialogWindow(hwnd) && ::GetWindow(hwnd, GW_OWNER) == owner && TextOf(hwnd) == caption;
+    });
 }
 
 HWND WaitForDialog(DWORD pid, const wchar_t* caption, HWND owner, Duration timeout)
@@ -180,6 +195,116 @@ HWND WaitForDialog(DWORD pid, const wchar_t* caption, HWND owner, Duration timeo
     HWND found = nullptr;
     WaitUntil([&] { return (found = FindDialog(pid, caption, owner)) != nullptr; }, timeout);
     return found;
+}
+
+int ShownWindowCount(DWORD pid)
+{
+    int count = 0;
+    FindShownWindow(pid, [&](HWND) {
+        ++count;
+        return false;
+    });
+    return count;
+}
+
+HWND FindOtherProcessWindow(DWORD pid, const wchar_t* title)
+{
+    return FindShownWindow([&](HWND hwnd, DWORD windowPid) { return windowPid != pid && TextOf(hwnd) == title; });
+}
+
+bool WaitUntilGone(HWND window, Duration timeout)
+{
+    return WaitUntil([&] { return !::IsWindow(window); }, timeout);
+}
+
+// GetWindowTextW sends nothing to another process's window: a busy tool cannot
+// block the driver here.
+std::wstring TextOf(HWND window)
+{
+    std::array<wchar_t, 1024> text{};
+    ::GetWindowTextW(window, text.data(), static_cast<int>(text.size()));
+    return text.data();
+}
+
+// --- Message boxes and the folder picker -----------------------------------
+
+std::optional<MessageBoxView> FindMessageBox(DWORD pid, HWND owner)
+{
+    std::optional<MessageBoxView> found;
+    FindShownWindow(pid, [&](HWND hwnd) {
+        if (!IsDialogWindow(hwnd) || ::GetWindow(hwnd, GW_OWNER) != owner) return false;
+        MessageBoxView box{hwnd, TextOf(hwnd), {}, {}};
+        bool hasText = false;
+        for (HWND child = ::GetWindow(hwnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+            // 0xFFFF exactly: the unnamed statics of the tool's own dialogs have id -1.
+            if (::GetDlgCtrlID(child) == 0xFFFF && ClassOf(child) == L"Static") {
+                hasText = true;
+                box.text = TextOf(child);
+            } else if (::IsWindowVisible(child) && ClassOf(child) == L"Button") {
+                box.buttons.push_back(::GetDlgCtrlID(child));
+            }
+        }
+        if (hasText) found = std::move(box);
+        return hasText;
+    });
+    return found;
+}
+
+std::optional<MessageBoxView> WaitForMessageBox(DWORD pid, HWND owner, Duration timeout)
+{
+    std::optional<MessageBoxView> found;
+    WaitUntil([&] { return (found = FindMessageBox(pid, owner)).has_value(); }, timeout);
+    return found;
+}
+
+bool AnswerMessageBox(HWND box, int button, Duration timeout)
+{
+    return ClickButton(box, button) && WaitUntilGone(box, timeout);
+}
+
+HWND WaitForFolderPicker(DWORD pid, HWND owner, Duration timeout)
+{
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+            found = FindShownWindow(pid, [&](HWND hwnd) {
+                return IsDialogWindow(hwnd) && ::GetWindow(hwnd, GW_OWNER) == owner &&
+                       ::GetDlgItem(hwnd, kPickerNameEdit) != nullptr;
+            });
+            return found != nullptr;
+        },
+        timeout);
+    return found;
+}
+
+bool TypeFolder(HWND picker, const std::wstring& folder)
+{
+    HWND edit = ::GetDlgItem(picker, kPickerNameEdit);
+    if (!edit || !::SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()))) return false;
+    // An edit keeps its text to itself: only WM_GETTEXT reads it back.
+    std::array<wchar_t, 1024> typed{};
+    ::SendMessageW(edit, WM_GETTEXT, typed.size(), reinterpret_cast<LPARAM>(typed.data()));
+    return folder == typed.data();
+}
+
+bool ChooseFolder(HWND picker, const std::wstring& folder, Duration timeout)
+{
+    return TypeFolder(picker, folder) && ClickButton(picker, IDOK) && WaitUntilGone(picker, timeout);
+}
+
+bool CancelFolderPicker(HWND picker, Duration timeout)
+{
+    return ClickButton(picker, IDCANCEL) && WaitUntilGone(picker, timeout);
+}
+
+// --- Collections -------------------------------------------------------------
+
+bool StartCollection(const App& app, const std::wstring& folder, Duration timeout)
+{
+    HWND sheet = app.MainWindow();
+    if (CurrentPageId(sheet) != IDD_EVENTLOG_PAGE || !ClickButton(CurrentPageWindow(sheet), IDC_SAVE)) return false;
+    HWND picker = WaitForFolderPicker(app.ProcessId(), sheet, timeout);
+    return picker && ChooseFolder(picker, folder, timeout);
 }
 
 // --- Pages -------------------------------------------------------------------
@@ -262,6 +387,14 @@ bool Navigate(HWND sheet, const NavigationButton& row, Duration timeout)
     if (!page || PageIdOf(page) != row.from) return false;
     const bool pressed = row.hidden ? PostCommand(page, row.button) : ClickButton(page, row.button);
     return pressed && WaitForPage(sheet, row.shows, timeout);
+}
+
+bool GoFromMenu(HWND sheet, int pageId, Duration timeout)
+{
+    if (pageId == IDD_MENU_PAGE) return CurrentPageId(sheet) == IDD_MENU_PAGE;
+    const auto table = NavigationTable();
+    const auto row = std::find_if(table.begin(), table.end(), [&](const auto& r) { return r.shows == pageId; });
+    return row != table.end() && GoFromMenu(sheet, row->from, timeout) && Navigate(sheet, *row, timeout);
 }
 
 bool BackToMenu(HWND sheet, Duration timeout)

@@ -17,10 +17,20 @@ namespace qx::e2e {
 
 using Duration = std::chrono::milliseconds;
 inline constexpr Duration kTimeout{10'000};
+// A whole collection of every item on the fake machine.
+inline constexpr Duration kRunTimeout{120'000};
+
+// The captions of the tool's windows.
 inline constexpr wchar_t kCaption[] = L"TOVRA DIAG";
+inline constexpr wchar_t kProgressCaption[] = L"TOVRA DIAG - 情報の取得";
+inline constexpr wchar_t kDetailCaption[] = L"TOVRA DIAG - イベントログの詳細設定";
+inline constexpr wchar_t kSaveCaption[] = L"TOVRA DIAG - 保存";
+inline constexpr wchar_t kCancelCaption[] = L"TOVRA DIAG - 情報取得のキャンセル";
 
 // The tool beside the build tree's test programs: build/tests/e2e/X.exe -> build/QXDIAG.exe.
 std::filesystem::path QxdiagExePath();
+// Its copy qxdiag_xp.exe beside it, which the prefix makes see Windows XP.
+std::filesystem::path QxdiagXpExePath();
 
 // Polls `done` until it holds or `timeout` has passed; returns its last answer.
 template <class Condition>
@@ -63,6 +73,49 @@ private:
 // A shown top-level dialog (class #32770) of process `pid` with this caption and owner.
 HWND FindDialog(DWORD pid, const wchar_t* caption, HWND owner);
 HWND WaitForDialog(DWORD pid, const wchar_t* caption, HWND owner, Duration timeout = kTimeout);
+// How many top-level windows process `pid` shows: 1 when only the main window is up.
+int ShownWindowCount(DWORD pid);
+// A shown top-level window titled `title` of any process but `pid`, such as one
+// that the tool opens through the shell.
+HWND FindOtherProcessWindow(DWORD pid, const wchar_t* title);
+// Until `window` has been destroyed.
+bool WaitUntilGone(HWND window, Duration timeout = kTimeout);
+// The caption or text of a window of any process, up to 1023 characters, read
+// without a message to it (an edit control's text is not there: send WM_GETTEXT).
+std::wstring TextOf(HWND window);
+
+// --- Message boxes and the folder picker -----------------------------------
+
+// A message box as the user sees it.
+struct MessageBoxView {
+    HWND window = nullptr;
+    std::wstring caption;
+    std::wstring text;
+    std::vector<int> buttons;  // the ids of its shown buttons, in window order
+};
+// A shown message box of process `pid` owned by `owner` (nullptr: one without
+// owner): a dialog whose text is the static control 0xFFFF.
+std::optional<MessageBoxView> FindMessageBox(DWORD pid, HWND owner);
+std::optional<MessageBoxView> WaitForMessageBox(DWORD pid, HWND owner, Duration timeout = kTimeout);
+// Clicks `button` (IDYES, IDNO, IDOK) and waits until the box has gone.
+bool AnswerMessageBox(HWND box, int button, Duration timeout = kTimeout);
+
+// The shown folder picker of process `pid` owned by `owner`: the dialog with the
+// file-name edit 1152.
+HWND WaitForFolderPicker(DWORD pid, HWND owner, Duration timeout = kTimeout);
+// Types the full path `folder` into the picker's name edit; true when it holds it.
+bool TypeFolder(HWND picker, const std::wstring& folder);
+// Types `folder` and presses the picker's OK button; true once the picker has gone.
+bool ChooseFolder(HWND picker, const std::wstring& folder, Duration timeout = kTimeout);
+// Presses its Cancel button; true once the picker has gone.
+bool CancelFolderPicker(HWND picker, Duration timeout = kTimeout);
+
+// --- Collections -------------------------------------------------------------
+
+// On the collection page: presses Save and chooses `folder` in the picker; true
+// once the picker has taken it. The run starts then; with few items it may end
+// before its progress dialog can be seen.
+bool StartCollection(const App& app, const std::wstring& folder, Duration timeout = kTimeout);
 
 // --- Pages -------------------------------------------------------------------
 
@@ -95,6 +148,8 @@ int ParentPage(int pageId);
 bool Navigate(HWND sheet, const NavigationButton& row, Duration timeout = kTimeout);
 // From any page back to the menu page through the "戻る" buttons.
 bool BackToMenu(HWND sheet, Duration timeout = kTimeout);
+// From the menu page along the navigation table to page `pageId`.
+bool GoFromMenu(HWND sheet, int pageId, Duration timeout = kTimeout);
 
 // --- Input -------------------------------------------------------------------
 

@@ -2,6 +2,7 @@
 
 #include "driver.h"
 #include "resource.h"
+#include "tool_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +10,6 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
-#include <memory>
 #include <ostream>
 #include <set>
 #include <tuple>
@@ -36,44 +36,6 @@ constexpr int kAllPages[] = {
     IDD_VLXCONSOLELOG_PAGE,
     IDD_COLLECTVLXLOG_PAGE,
     IDD_CLEARCOLLECTVLXLOG_PAGE,
-};
-
-// From the menu page to `pageId` along the navigation table.
-bool GoFromMenu(HWND sheet, int pageId)
-{
-    if (pageId == IDD_MENU_PAGE) return true;
-    const auto table = NavigationTable();
-    const auto row = std::find_if(table.begin(), table.end(), [&](const auto& r) { return r.shows == pageId; });
-    return row != table.end() && GoFromMenu(sheet, row->from) && Navigate(sheet, *row);
-}
-
-// One run of the tool serves the tests that leave it on the menu page. A test
-// that stops half-way leaves it elsewhere; the next test then starts a new run.
-class ToolOnMenu : public testing::Test {
-protected:
-    static void TearDownTestSuite()
-    {
-        if (app_ && app_->Running()) {
-            PostSysCommand(app_->MainWindow(), SC_CLOSE);
-            app_->WaitForExit();
-        }
-        app_.reset();
-    }
-
-    void SetUp() override
-    {
-        if (!app_ || !app_->Running() || !::IsWindowEnabled(app_->MainWindow()) ||
-            CurrentPageId(app_->MainWindow()) != IDD_MENU_PAGE) {
-            app_ = std::make_unique<App>();
-            ASSERT_TRUE(app_->Start()) << "CreateProcessW failed: " << ::GetLastError();
-            ASSERT_NE(app_->WaitForMainWindow(), nullptr) << "no main window \"TOVRA DIAG\"";
-        }
-        sheet_ = app_->MainWindow();
-        ASSERT_TRUE(WaitForPage(sheet_, IDD_MENU_PAGE)) << "page shown: " << DescribePages(sheet_);
-    }
-
-    static inline std::unique_ptr<App> app_;
-    HWND sheet_ = nullptr;
 };
 
 TEST_F(ToolOnMenu, OpensAllTenPagesWithOnlyTheMenuShownAndFitsThem)

@@ -1,10 +1,18 @@
 // Drives QXDIAG.exe for the project's scripts.
-//   qxdrive shots DIR   starts the tool, reaches every page through its buttons and
-//                       saves each, then the about box, as DIR\<id>-<name>.bmp
-// Exits 0 when every picture was saved and the tool ended with exit code 0.
+//   qxdrive shots DIR        starts the tool, reaches every page through its buttons
+//                            and saves each, then the detail dialog 133, the progress
+//                            dialog 136 during a collection and the about box; then
+//                            dialog 139 from the copy that sees Windows XP; all as
+//                            DIR\<id>-<name>.bmp
+//   qxdrive collect FOLDER   collects every item into FOLDER\QXDIAG through the
+//                            folder picker, answers No to the offer to open it and
+//                            prints that folder
+// Exits 0 when all went through and the tool ended with exit code 0.
 
 #include "driver.h"
 #include "resource.h"
+
+#include <commctrl.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -58,10 +66,99 @@ bool Save(HWND window, const std::filesystem::path& file)
     return true;
 }
 
-bool Shots(App& app, const std::filesystem::path& directory)
+// Starts `exe` and waits for its menu page; the main window, or nullptr.
+HWND Open(App& app, const std::filesystem::path& exe)
 {
+    if (!app.Start(exe)) {
+        Fail("cannot start " + exe.string() + " (" + std::to_string(::GetLastError()) + ")");
+        return nullptr;
+    }
     HWND sheet = app.WaitForMainWindow();
-    if (!sheet) return Fail("no main window \"TOVRA DIAG\"");
+    if (!sheet || !WaitForPage(sheet, IDD_MENU_PAGE)) Fail("no main window \"TOVRA DIAG\" on its menu page");
+    return sheet;
+}
+
+bool Close(App& app)
+{
+    PostSysCommand(app.MainWindow(), SC_CLOSE);
+    if (app.WaitForExit() != 0u) return Fail("the tool did not end with exit code 0");
+    return true;
+}
+
+bool ToCollectionPage(HWND sheet)
+{
+    if (BackToMenu(sheet) && GoFromMenu(sheet, IDD_EVENTLOG_PAGE)) return true;
+    return Fail("cannot reach the collection page; page shown: " + DescribePages(sheet));
+}
+
+// Waits for the end of a run that was started and answers No to the offer to
+// open the output folder.
+bool FinishCollection(const App& app)
+{
+    const std::optional<MessageBoxView> done = WaitForMessageBox(app.ProcessId(), nullptr, kRunTimeout);
+    if (!done) return Fail("the collection did not end");
+    if (done->caption != kSaveCaption || done->buttons != std::vector<int>{IDYES, IDNO}) {
+        AnswerMessageBox(done->window, done->buttons.empty() ? IDOK : done->buttons.front());
+        return Fail("the collection did not complete");
+    }
+    return AnswerMessageBox(done->window, IDNO) || Fail("the completion message does not close");
+}
+
+// The detail dialog of the collection page, told apart by `control`.
+bool DetailShot(const App& app, int control, const std::filesystem::path& file)
+{
+    HWND sheet = app.MainWindow();
+    if (!ToCollectionPage(sheet) || !ClickButton(CurrentPageWindow(sheet), IDC_EVENTLOG_DETAIL)) {
+        return Fail("cannot open the detail dialog");
+    }
+    HWND detail = WaitForDialog(app.ProcessId(), kDetailCaption, sheet);
+    if (!detail) return Fail("no detail dialog");
+    const bool saved = ::GetDlgItem(detail, control) ? Save(detail, file)
+                                                     : Fail("the detail dialog has no control " + std::to_string(control));
+    if (!ClickButton(detail, IDCANCEL) || !WaitUntilGone(detail)) return Fail("the detail dialog does not close");
+    return saved;
+}
+
+// The progress dialog once a collector has moved its bar, during a collection
+// into a folder under the temp folder that is removed afterwards.
+bool ProgressShot(const App& app, const std::filesystem::path& file)
+{
+    HWND sheet = app.MainWindow();
+    wchar_t temp[MAX_PATH + 1] = {};
+    ::GetTempPathW(MAX_PATH + 1, temp);
+    const std::filesystem::path folder = std::filesystem::path(temp) / L"qxdrive-shots";
+    std::error_code error;
+    std::filesystem::remove_all(folder, error);
+    std::filesystem::create_directories(folder, error);
+    struct RemoveAfterwards {
+        std::filesystem::path folder;
+        ~RemoveAfterwards()
+        {
+            std::error_code ignored;
+            std::filesystem::remove_all(folder, ignored);
+        }
+    } removeAfterwards{folder};
+
+    if (!ToCollectionPage(sheet) || !StartCollection(app, folder.wstring())) return Fail("cannot start a collection");
+    HWND progress = WaitForDialog(app.ProcessId(), kProgressCaption, sheet);
+    if (!progress) return Fail("no progress dialog");
+    HWND bar = ::GetDlgItem(progress, IDC_PROGRESS);
+    WaitUntil([&] { return !::IsWindow(progress) || ::SendMessageW(bar, PBM_GETPOS, 0, 0) > 0; }, kRunTimeout);
+    // A capture counts only when the dialog was there before and after it.
+    bool saved = false;
+    while (!saved && ::IsWindow(progress)) {
+        const std::optional<Image> image = CaptureSettled(progress, Duration{3000});
+        if (image && ::IsWindow(progress)) saved = SaveBmp(*image, file);
+    }
+    if (saved) std::printf("%s\n", file.string().c_str());
+    return FinishCollection(app) && (saved || Fail("the progress dialog closed before it could be captured"));
+}
+
+bool Shots(const std::filesystem::path& directory)
+{
+    App app;
+    HWND sheet = Open(app, QxdiagExePath());
+    if (!sheet) return false;
     for (const Shot& shot : kPageShots) {
         if (!BackToMenu(sheet)) return Fail("cannot return to the menu page from " + DescribePages(sheet));
         for (int button : shot.buttons) {
@@ -72,18 +169,32 @@ bool Shots(App& app, const std::filesystem::path& directory)
         if (!WaitForPage(sheet, CurrentPageId(sheet))) return Fail("no page settled");
         if (!Save(sheet, directory / (std::wstring(shot.name) + L".bmp"))) return false;
     }
+    if (!DetailShot(app, IDC_PERIOD, directory / L"133-eventlog-detail.bmp")) return false;
+    if (!ProgressShot(app, directory / L"136-progress.bmp")) return false;
 
     if (!BackToMenu(sheet) || !PostSysCommand(sheet, kAboutCommand)) return Fail("cannot open the about box");
     HWND about = WaitForDialog(app.ProcessId(), kCaption, sheet);
     if (!about) return Fail("no about box");
     if (!Save(about, directory / L"100-about.bmp")) return false;
-    if (!ClickButton(about, IDOK) || !WaitUntil([&] { return !::IsWindow(about); })) {
-        return Fail("the about box does not close");
-    }
+    if (!ClickButton(about, IDOK) || !WaitUntilGone(about)) return Fail("the about box does not close");
+    if (!Close(app)) return false;
 
-    PostSysCommand(sheet, SC_CLOSE);
-    const std::optional<DWORD> code = app.WaitForExit();
-    if (code != 0u) return Fail("the tool did not end with exit code 0");
+    // Dialog 139 shows only where the tool sees a Windows older than Vista.
+    App xp;
+    if (!Open(xp, QxdiagXpExePath())) return false;
+    return DetailShot(xp, IDC_LEGACY_SYSTEM, directory / L"139-eventlog-detail-xp.bmp") && Close(xp);
+}
+
+bool Collect(const std::filesystem::path& folder)
+{
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    App app;
+    HWND sheet = Open(app, QxdiagExePath());
+    if (!sheet || !ToCollectionPage(sheet)) return false;
+    if (!StartCollection(app, folder.wstring())) return Fail("the folder picker did not take " + folder.string());
+    if (!FinishCollection(app) || !Close(app)) return false;
+    std::printf("%s\n", (folder / L"QXDIAG").string().c_str());
     return true;
 }
 
@@ -93,17 +204,14 @@ bool Shots(App& app, const std::filesystem::path& directory)
 int wmain(int argc, wchar_t** argv)
 {
     using namespace qx::e2e;
-    if (argc != 3 || std::wstring(argv[1]) != L"shots") {
-        std::fprintf(stderr, "usage: qxdrive shots DIR\n");
-        return 2;
+    const std::wstring command = argc == 3 ? argv[1] : L"";
+    if (command == L"shots") {
+        const std::filesystem::path directory = argv[2];
+        std::error_code error;
+        std::filesystem::create_directories(directory, error);
+        return Shots(directory) ? 0 : 1;
     }
-    const std::filesystem::path directory = argv[2];
-    std::error_code error;
-    std::filesystem::create_directories(directory, error);
-    App app;
-    if (!app.Start()) {
-        std::fprintf(stderr, "qxdrive: cannot start %s (%lu)\n", QxdiagExePath().string().c_str(), ::GetLastError());
-        return 1;
-    }
-    return Shots(app, directory) ? 0 : 1;
+    if (command == L"collect") return Collect(std::filesystem::absolute(argv[2])) ? 0 : 1;
+    std::fprintf(stderr, "usage: qxdrive shots DIR | qxdrive collect FOLDER\n");
+    return 2;
 }

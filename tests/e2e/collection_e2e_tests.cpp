@@ -1,0 +1,288 @@
+// Collections made through the tool's own windows, as a user makes them: the
+// real folder picker, the progress dialog and the message boxes that end a run,
+// checked against the run log's bytes and the folders left behind.
+
+#include "driver.h"
+#include "files_fixture.h"
+#include "resource.h"
+#include "tool_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <filesystem>
+#include <regex>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace qx::e2e {
+namespace {
+
+using test::ReadBytes;
+using test::TempFolder;
+
+constexpr char kSeparatorLine[] = "---------------------------------------------------------------------------\r\n";
+// "\tTOVRA クライアント", an installed product of the fake machine, in code page 932.
+constexpr char kClientLine932[] = "\tTOVRA \x83\x4E\x83\x89\x83\x43\x83\x41\x83\x93\x83\x67\r\n";
+
+constexpr std::array<int, 5> kItemCheckBoxes{IDC_ITEM_EVENTLOG, IDC_ITEM_DEBUGLOG, IDC_ITEM_CRASHDUMP,
+                                             IDC_ITEM_REGISTRY, IDC_ITEM_VORLIX};
+constexpr std::array<const wchar_t*, 5> kItemFolders{L"event", L"debug", L"dump", L"registry", L"vorlix"};
+
+size_t CountOf(const std::string& text, const std::string& part)
+{
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++count;
+    return count;
+}
+
+bool EndsWith(const std::string& text, const std::string& end)
+{
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// Every line ends with CR LF, and there is no CR or LF besides.
+bool OnlyCrLfLineEnds(const std::string& bytes)
+{
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\r' && (i + 1 == bytes.size() || bytes[i + 1] != '\n')) return false;
+        if (bytes[i] == '\n' && (i == 0 || bytes[i - 1] != '\r')) return false;
+    }
+    return EndsWith(bytes, "\r\n");
+}
+
+bool IsCodePage932(const std::string& bytes)
+{
+    return ::MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), nullptr,
+                                 0) > 0;
+}
+
+std::string LastLine(const std::string& bytes)
+{
+    const size_t start = bytes.size() < 3 ? 0 : bytes.rfind('\n', bytes.size() - 3);
+    return bytes.substr(start == std::string::npos ? 0 : start + 1);
+}
+
+std::set<std::wstring> EntriesOf(const std::wstring& folder)
+{
+    std::set<std::wstring> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.insert(entry.path().filename());
+    return names;
+}
+
+bool IsFolder(const std::wstring& path)
+{
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Every test starts on the collection page with all five items checked and a
+// fresh folder to choose.
+class Collection : public ToolOnPage<IDD_EVENTLOG_PAGE> {
+protected:
+    void SetUp() override
+    {
+        ToolOnPage::SetUp();
+        if (HasFatalFailure()) return;
+        page_ = CurrentPageWindow(sheet_);
+        pid_ = app_->ProcessId();
+        SetItems(true);
+    }
+
+    // Clicks the item check boxes that are not in state `checked`.
+    void SetItems(bool checked)
+    {
+        const UINT wanted = checked ? BST_CHECKED : BST_UNCHECKED;
+        for (int id : kItemCheckBoxes) {
+            auto state = [&] { return ::SendDlgItemMessageW(page_, id, BM_GETCHECK, 0, 0); };
+            if (state() == wanted) continue;
+            ASSERT_TRUE(ClickButton(page_, id)) << "check box " << id;
+            ASSERT_TRUE(WaitUntil([&] { return state() == wanted; })) << "check box " << id;
+        }
+    }
+
+    HWND SaveButton() const { return ::GetDlgItem(page_, IDC_SAVE); }
+    std::wstring OutputFolder() const { return chosen_ / L"QXDIAG"; }
+    std::string RunLog() const { return ReadBytes(OutputFolder() + L"\\QXDIAG.log"); }
+
+    // Waits for the progress dialog to close by itself and for the box that
+    // reports the outcome.
+    std::optional<MessageBoxView> Outcome(HWND progress)
+    {
+        EXPECT_TRUE(WaitUntilGone(progress, kRunTimeout)) << "the progress dialog stays open";
+        return WaitForMessageBox(pid_, nullptr);
+    }
+
+    HWND page_ = nullptr;
+    DWORD pid_ = 0;
+    TempFolder chosen_{L"e2e-collect"};
+};
+
+TEST_F(Collection, SavesEveryItemIntoTheChosenFolderBehindAModalProgressDialog)
+{
+    ASSERT_TRUE(ClickButton(page_, IDC_SAVE));
+    HWND picker = WaitForFolderPicker(pid_, sheet_);
+    ASSERT_NE(picker, nullptr) << "no folder picker owned by the main window";
+    EXPECT_EQ(TextOf(picker), L"保存先フォルダーを指定してください");
+    EXPECT_FALSE(::IsWindowEnabled(SaveButton()));
+    ASSERT_TRUE(ChooseFolder(picker, chosen_.Path())) << "the picker did not take the typed folder";
+
+    HWND progress = WaitForDialog(pid_, kProgressCaption, sheet_);
+    ASSERT_NE(progress, nullptr) << "no progress dialog owned by the main window";
+    EXPECT_FALSE(::IsWindowEnabled(sheet_)) << "the main window waits behind the modal progress dialog";
+    const std::optional<MessageBoxView> done = Outcome(progress);
+    ASSERT_TRUE(done) << "no message box without owner after the run";
+    EXPECT_EQ(done->caption, kSaveCaption);
+    EXPECT_EQ(done->text, L"情報収集が完了しました。保存フォルダーを開きますか？");
+    EXPECT_EQ(done->buttons, (std::vector<int>{IDYES, IDNO}));
+    EXPECT_TRUE(::IsWindowEnabled(sheet_)) << "the box has no owner: the main window is usable again";
+    ASSERT_TRUE(AnswerMessageBox(done->window, IDNO));
+    EXPECT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(SaveButton()) != FALSE; }));
+    EXPECT_EQ(ShownWindowCount(pid_), 1) << "No opens nothing";
+
+    const std::string log = RunLog();
+    EXPECT_EQ(log.rfind(kSeparatorLine, 0), 0u) << "the run opens with the separator line";
+    EXPECT_TRUE(EndsWith(log, kSeparatorLine)) << "a completed run ends with it; last line: " << LastLine(log);
+    EXPECT_EQ(CountOf(log, kSeparatorLine), 2u);
+    EXPECT_TRUE(OnlyCrLfLineEnds(log));
+    EXPECT_TRUE(IsCodePage932(log));
+    EXPECT_NE(log.find(kClientLine932), std::string::npos) << "the installed software in code page 932";
+    for (const wchar_t* name : kItemFolders) EXPECT_TRUE(IsFolder(OutputFolder() + L"\\" + name)) << name;
+}
+
+TEST_F(Collection, WithoutItemsStillLogsTheSystemAndYesOpensTheFolder)
+{
+    SetItems(false);
+    ASSERT_FALSE(::IsWindowEnabled(::GetDlgItem(page_, IDC_EVENTLOG_DETAIL))) << "2010 off disables 1012";
+    ASSERT_EQ(FindOtherProcessWindow(pid_, L"QXDIAG"), nullptr) << "a folder window \"QXDIAG\" is open already";
+
+    // Without items the run takes no time: its progress dialog may come and go unseen.
+    ASSERT_TRUE(StartCollection(*app_, chosen_.Path()));
+    const std::optional<MessageBoxView> done = WaitForMessageBox(pid_, nullptr);
+    ASSERT_TRUE(done);
+    EXPECT_EQ(done->text, L"情報収集が完了しました。保存フォルダーを開きますか？");
+    ASSERT_TRUE(AnswerMessageBox(done->window, IDYES));
+
+    // The shell's default action on a folder: a file-manager window titled with its name.
+    HWND folderWindow = nullptr;
+    EXPECT_TRUE(WaitUntil([&] { return (folderWindow = FindOtherProcessWindow(pid_, L"QXDIAG")) != nullptr; }))
+        << "no window of the folder QXDIAG opened";
+    if (folderWindow) {
+        ::PostMessageW(folderWindow, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(WaitUntilGone(folderWindow)) << "the folder window does not close";
+    }
+
+    EXPECT_EQ(EntriesOf(OutputFolder()), std::set<std::wstring>{L"QXDIAG.log"}) << "no item, no sub-folder";
+    const std::string log = RunLog();
+    EXPECT_EQ(CountOf(log, kSeparatorLine), 2u);
+    EXPECT_TRUE(EndsWith(log, kSeparatorLine));
+    EXPECT_NE(log.find(kClientLine932), std::string::npos);
+}
+
+TEST_F(Collection, ConfirmedCancelReportsTheRunAsCancelled)
+{
+    ASSERT_TRUE(StartCollection(*app_, chosen_.Path()));
+    HWND progress = WaitForDialog(pid_, kProgressCaption, sheet_);
+    ASSERT_NE(progress, nullptr);
+    // The run lasts a second at least (the registry step's pause): the click lands while it goes on.
+    ASSERT_TRUE(ClickButton(progress, IDC_CANCEL_RUN));
+    const std::optional<MessageBoxView> confirm = WaitForMessageBox(pid_, progress);
+    ASSERT_TRUE(confirm) << "no confirmation owned by the progress dialog";
+    EXPECT_EQ(confirm->caption, kCancelCaption);
+    EXPECT_EQ(confirm->text, L"情報収集の処理を中断しキャンセルしますか？");
+    EXPECT_EQ(confirm->buttons, (std::vector<int>{IDYES, IDNO}));
+    ASSERT_TRUE(AnswerMessageBox(confirm->window, IDYES));
+
+    const std::optional<MessageBoxView> cancelled = Outcome(progress);
+    ASSERT_TRUE(cancelled);
+    EXPECT_EQ(cancelled->caption, kSaveCaption);
+    EXPECT_EQ(cancelled->text, L"情報収集の処理を中断しました。");
+    EXPECT_EQ(cancelled->buttons, std::vector<int>{IDOK});
+    ASSERT_TRUE(AnswerMessageBox(cancelled->window, IDOK));
+    EXPECT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(SaveButton()) != FALSE; }));
+
+    // Either the next checkpoint saw the cancellation and stopped the run, or
+    // the run had passed its last checkpoint and completed: still "cancelled".
+    const std::string log = RunLog();
+    EXPECT_EQ(log.rfind(kSeparatorLine, 0), 0u);
+    EXPECT_TRUE(OnlyCrLfLineEnds(log));
+    const std::string last = LastLine(log);
+    if (std::regex_match(last, std::regex(R"(\d{4}/\d\d/\d\d \d\d:\d\d:\d\d: cancel\r\n)"))) {
+        EXPECT_EQ(CountOf(log, kSeparatorLine), 1u) << "a stopped run has no closing separator";
+    } else {
+        EXPECT_EQ(last, kSeparatorLine) << "neither the entry \"cancel\" nor a completed run";
+        EXPECT_EQ(CountOf(log, kSeparatorLine), 2u);
+    }
+}
+
+TEST_F(Collection, CancelledPickerEndsSaveSilently)
+{
+    ASSERT_TRUE(ClickButton(page_, IDC_SAVE));
+    HWND picker = WaitForFolderPicker(pid_, sheet_);
+    ASSERT_NE(picker, nullptr);
+    ASSERT_TRUE(TypeFolder(picker, chosen_.Path()));
+    ASSERT_TRUE(CancelFolderPicker(picker));
+
+    EXPECT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(SaveButton()) != FALSE; }));
+    EXPECT_FALSE(WaitForMessageBox(pid_, nullptr, Duration{1000})) << "a cancelled choice shows no message";
+    EXPECT_EQ(ShownWindowCount(pid_), 1);
+    EXPECT_TRUE(::IsWindowEnabled(sheet_));
+    EXPECT_TRUE(EntriesOf(chosen_.Path()).empty()) << "nothing is created";
+}
+
+// The detail dialog fits the Windows version that the tool sees: the prefix
+// makes the copy qxdiag_xp.exe see Windows XP.
+struct DetailCase {
+    const char* name;
+    std::filesystem::path (*exe)();
+    std::vector<int> checkBoxes;  // all checked the first time
+    bool hasPeriod;               // 133's period list, "過去7日間" the first time
+};
+
+class DetailDialog : public testing::TestWithParam<DetailCase> {};
+
+TEST_P(DetailDialog, OpensModallyWithTheFirstTimeValuesAndCancelCloses)
+{
+    const DetailCase& c = GetParam();
+    App app;
+    ASSERT_TRUE(app.Start(c.exe())) << "CreateProcessW failed: " << ::GetLastError();
+    HWND sheet = app.WaitForMainWindow();
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_TRUE(WaitForPage(sheet, IDD_MENU_PAGE) && GoFromMenu(sheet, IDD_EVENTLOG_PAGE)) << DescribePages(sheet);
+    ASSERT_TRUE(ClickButton(CurrentPageWindow(sheet), IDC_EVENTLOG_DETAIL));
+
+    HWND detail = WaitForDialog(app.ProcessId(), kDetailCaption, sheet);
+    ASSERT_NE(detail, nullptr) << "no detail dialog owned by the main window";
+    EXPECT_FALSE(::IsWindowEnabled(sheet));
+    for (int id : c.checkBoxes) {
+        EXPECT_EQ(::SendDlgItemMessageW(detail, id, BM_GETCHECK, 0, 0), BST_CHECKED) << "check box " << id;
+    }
+    EXPECT_EQ(::GetDlgItem(detail, IDC_PERIOD) != nullptr, c.hasPeriod);
+    if (c.hasPeriod) {
+        EXPECT_EQ(::SendDlgItemMessageW(detail, IDC_PERIOD, CB_GETCURSEL, 0, 0), 1);
+    } else {
+        EXPECT_EQ(::GetDlgItem(detail, IDC_SYSTEM_INFO), nullptr);
+    }
+    ASSERT_TRUE(ClickButton(detail, IDCANCEL));
+    EXPECT_TRUE(WaitUntilGone(detail));
+    EXPECT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(sheet) != FALSE; }));
+
+    PostSysCommand(sheet, SC_CLOSE);
+    EXPECT_EQ(app.WaitForExit(), std::optional<DWORD>(0));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ByWindowsVersion, DetailDialog,
+    testing::Values(DetailCase{"Dialog133FromVista", &QxdiagExePath,
+                               {IDC_SYSTEM_INFO, IDC_SYSTEM_WARNING, IDC_SYSTEM_ERROR, IDC_SYSTEM_CRITICAL,
+                                IDC_APPLICATION_INFO, IDC_APPLICATION_WARNING, IDC_APPLICATION_ERROR,
+                                IDC_APPLICATION_CRITICAL, IDC_SECURITY_SUCCESS, IDC_SECURITY_FAILURE},
+                               true},
+                    DetailCase{"Dialog139OnWindowsXp", &QxdiagXpExePath,
+                               {IDC_LEGACY_SYSTEM, IDC_LEGACY_APPLICATION, IDC_LEGACY_SECURITY},
+                               false}),
+    [](const testing::TestParamInfo<DetailCase>& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace qx::e2e
