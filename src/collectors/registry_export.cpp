@@ -54,23 +54,35 @@ bool IsSecretName(const std::wstring& name)
     return lowered.find(L"pass") != std::wstring::npos || lowered.find(L"seed") != std::wstring::npos;
 }
 
-}  // namespace
-
-void DumpRegistryKey(const std::wstring& keyPath, const std::wstring& outputFile)
+// The section lines of `keyPath` and its subtree, each ending in a line feed.
+void AppendKeyLines(const std::wstring& keyPath, std::wstring& lines)
 {
     const std::vector<std::wstring> valueNames = ListValueNames(keyPath);
     if (!valueNames.empty()) {
         // The header is an empty line and the bracketed path; the unnamed
         // default value counts for it but has no line of its own.
-        AppendRunLogLine(outputFile, L"");
-        AppendRunLogLine(outputFile, L"[" + keyPath + L"]");
+        lines += L"\n[" + keyPath + L"]\n";
     }
     for (const std::wstring& name : valueNames) {
         if (name.empty()) continue;
         const std::wstring text = IsSecretName(name) ? L"****" : RegistryValueText(keyPath, name, L"");
-        AppendRunLogLine(outputFile, name + L"=" + text);
+        lines += name + L"=" + text + L"\n";
     }
-    for (const std::wstring& subkey : ListSubkeyNames(keyPath)) DumpRegistryKey(keyPath + L"\\" + subkey, outputFile);
+    for (const std::wstring& subkey : ListSubkeyNames(keyPath)) AppendKeyLines(keyPath + L"\\" + subkey, lines);
+}
+
+}  // namespace
+
+void DumpRegistryKey(const std::wstring& keyPath, const std::wstring& outputFile)
+{
+    std::wstring lines;
+    AppendKeyLines(keyPath, lines);
+    if (lines.empty()) return;
+    // One append instead of one per line: every line feed inside the text ends
+    // its line with CR LF just as a line of its own does, so the bytes are the
+    // same, and the file is opened once rather than for every line.
+    lines.pop_back();
+    AppendRunLogLine(outputFile, lines);
 }
 
 bool ExportRegistry(CollectionProgress& progress, const std::wstring& runLogPath)
