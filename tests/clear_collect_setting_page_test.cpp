@@ -4,6 +4,7 @@
 // restart it asks for.
 
 #include "files_fixture.h"
+#include "process_fixture.h"
 #include "platform/handles.h"
 #include "registry_fixture.h"
 #include "resource.h"
@@ -64,13 +65,7 @@ public:
     int ProductEnded() const
     {
         int ended = 0;
-        for (const UniqueHandleKernel& process : product_) {
-            DWORD code = 1;
-            if (::WaitForSingleObject(process.get(), 5000) == WAIT_OBJECT_0 &&
-                ::GetExitCodeProcess(process.get(), &code) && code == 0) {
-                ++ended;
-            }
-        }
+        for (const UniqueHandleKernel& process : product_) ended += test::EndedWithCodeZero(process.get());
         return ended;
     }
     int ProductRunning() const
@@ -82,23 +77,10 @@ public:
     bool OtherRunning() const { return Running(other_); }
 
 private:
-    static bool Running(const UniqueHandleKernel& process)
-    {
-        return ::WaitForSingleObject(process.get(), 300) == WAIT_TIMEOUT;
-    }
+    static bool Running(const UniqueHandleKernel& process) { return test::StillRunning(process.get()); }
     static UniqueHandleKernel Start(const std::wstring& program, const std::wstring& folder, const wchar_t* name)
     {
-        const std::wstring exe = folder + L"\\" + name;
-        EXPECT_TRUE(::CopyFileW(program.c_str(), exe.c_str(), FALSE)) << ::GetLastError();
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION started{};
-        std::wstring commandLine = L"\"" + exe + L"\"";
-        EXPECT_TRUE(::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
-                                     nullptr, nullptr, &startup, &started))
-            << ::GetLastError();
-        ::CloseHandle(started.hThread);
-        return UniqueHandleKernel(started.hProcess);
+        return test::StartCopyOf(program, folder + L"\\" + name);
     }
     std::vector<const UniqueHandleKernel*> All() const
     {

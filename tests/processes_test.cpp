@@ -4,6 +4,7 @@
 #include "platform/handles.h"
 #include "platform/processes.h"
 #include "files_fixture.h"
+#include "process_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,9 @@
 
 namespace qx {
 namespace {
+
+using test::EndedWithCodeZero;
+using test::StillRunning;
 
 std::wstring FakeProcessPath()
 {
@@ -37,27 +41,9 @@ protected:
     {
         const std::wstring folder = temp_ / std::to_wstring(started_.size());
         ::CreateDirectoryW(folder.c_str(), nullptr);
-        const std::wstring exe = folder + L"\\" + exeName;
-        EXPECT_TRUE(::CopyFileW(FakeProcessPath().c_str(), exe.c_str(), TRUE)) << ::GetLastError();
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION info{};
-        std::wstring commandLine = L"\"" + exe + L"\"";
-        EXPECT_TRUE(::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
-                                     nullptr, nullptr, &startup, &info))
-            << ::GetLastError();
-        ::CloseHandle(info.hThread);
-        started_.emplace_back(info.hProcess);
-        return info.hProcess;
+        started_.push_back(test::StartCopyOf(FakeProcessPath(), folder + L"\\" + exeName));
+        return started_.back().get();
     }
-
-    static bool EndedWithCodeZero(HANDLE process)
-    {
-        DWORD code = 1;
-        return ::WaitForSingleObject(process, 5000) == WAIT_OBJECT_0 && ::GetExitCodeProcess(process, &code) &&
-               code == 0;
-    }
-    static bool StillRunning(HANDLE process) { return ::WaitForSingleObject(process, 300) == WAIT_TIMEOUT; }
 
     test::TempFolder temp_{L"processes"};
     std::vector<UniqueHandleKernel> started_;

@@ -1,0 +1,41 @@
+#pragma once
+// Stand-in processes for tests: a copy of a program under the name a test
+// needs, started without a window, and checks of how it ended.
+
+#include "platform/handles.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+namespace qx::test {
+
+// Copies `program` to `exe` (replacing an older copy) and starts that copy; the
+// process, or an empty handle when it could not be started.
+inline UniqueHandleKernel StartCopyOf(const std::wstring& program, const std::wstring& exe)
+{
+    EXPECT_TRUE(::CopyFileW(program.c_str(), exe.c_str(), FALSE)) << ::GetLastError();
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    EXPECT_TRUE(::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                                 nullptr, &startup, &started))
+        << ::GetLastError();
+    if (started.hThread) ::CloseHandle(started.hThread);
+    return UniqueHandleKernel(started.hProcess);
+}
+
+// Whether the process ended with exit code 0 (as TerminateProcess by the tool
+// leaves it) within a few seconds.
+inline bool EndedWithCodeZero(HANDLE process)
+{
+    DWORD code = 1;
+    return ::WaitForSingleObject(process, 5000) == WAIT_OBJECT_0 && ::GetExitCodeProcess(process, &code) && code == 0;
+}
+
+inline bool StillRunning(HANDLE process) { return ::WaitForSingleObject(process, 300) == WAIT_TIMEOUT; }
+
+}  // namespace qx::test
