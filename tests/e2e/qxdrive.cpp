@@ -7,6 +7,11 @@
 //   qxdrive collect FOLDER   collects every item into FOLDER\QXDIAG through the
 //                            folder picker, answers No to the offer to open it and
 //                            prints that folder
+//   qxdrive settings FILE    switches debug logging on and off again and the Vorlix
+//                            autostart to the logging build and back, through pages
+//                            149, 151, 204 and 205; before and after each it appends
+//                            the registry values involved to FILE (UTF-8, CR LF).
+//                            A restart question is always answered No.
 // Exits 0 when all went through and the tool ended with exit code 0.
 
 #include "driver.h"
@@ -16,8 +21,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <initializer_list>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace qx::e2e {
 namespace {
@@ -198,6 +206,118 @@ bool Collect(const std::filesystem::path& folder)
     return true;
 }
 
+// --- The settings jobs ---------------------------------------------------------
+
+constexpr wchar_t kBoxCaption[] = L"QXDIAG";
+constexpr wchar_t kRestartQuestion[] = L"レジストリを設定しました。\n再起動しますか？";
+constexpr wchar_t kClearQuestion[] = L"レジストリの設定を削除します。\nよろしいですか？";
+constexpr wchar_t kClearRestartQuestion[] = L"ログの削除には再起動が必要です。\n再起動しますか？";
+
+struct WatchedValue {
+    const wchar_t* key;
+    const wchar_t* name;
+};
+const WatchedValue kWatchedValues[] = {
+    {L"SOFTWARE\\Orvek\\TOVRA", L"LogPath"},
+    {L"SOFTWARE\\Orvek\\TOVRA", L"LogLevel"},
+    {L"SOFTWARE\\Orvek\\TOVRA", L"LogType"},
+    {L"SOFTWARE\\Orvek\\TOVRA", L"LogDays"},
+    {L"SOFTWARE\\Microsoft\\Windows\\Windows Error Reporting\\LocalDumps", L"DumpType"},
+    {L"SOFTWARE\\Microsoft\\Windows\\Windows Error Reporting\\LocalDumps", L"DumpFolder"},
+    {L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", L"Vorlix"},
+};
+
+std::string Utf8(const std::wstring& text)
+{
+    if (text.empty()) return {};
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                           nullptr, nullptr);
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr,
+                          nullptr);
+    return bytes;
+}
+
+// "REG_SZ <text>", "REG_DWORD <n>" or "(absent)", as the value is now under HKLM.
+std::wstring Describe(const WatchedValue& value)
+{
+    DWORD type = REG_NONE;
+    DWORD size = 0;
+    const DWORD flags = RRF_RT_ANY | RRF_NOEXPAND;
+    if (::RegGetValueW(HKEY_LOCAL_MACHINE, value.key, value.name, flags, &type, nullptr, &size) != ERROR_SUCCESS) {
+        return L"(absent)";
+    }
+    std::vector<BYTE> data(size + sizeof(wchar_t), 0);
+    if (::RegGetValueW(HKEY_LOCAL_MACHINE, value.key, value.name, flags, &type, data.data(), &size) !=
+        ERROR_SUCCESS) {
+        return L"(absent)";
+    }
+    switch (type) {
+    case REG_SZ: return L"REG_SZ " + std::wstring(reinterpret_cast<const wchar_t*>(data.data()));
+    case REG_EXPAND_SZ: return L"REG_EXPAND_SZ " + std::wstring(reinterpret_cast<const wchar_t*>(data.data()));
+    case REG_DWORD: return L"REG_DWORD " + std::to_wstring(*reinterpret_cast<const DWORD*>(data.data()));
+    default: return L"type " + std::to_wstring(type) + L", " + std::to_wstring(size) + L" bytes";
+    }
+}
+
+bool AppendValues(const std::filesystem::path& file, const std::wstring& heading)
+{
+    std::wstring text = heading + L"\r\n";
+    for (const WatchedValue& value : kWatchedValues) {
+        text += L"  HKLM\\" + std::wstring(value.key) + L" " + value.name + L" = " + Describe(value) + L"\r\n";
+    }
+    std::ofstream out(file, std::ios::binary | std::ios::app);
+    out << Utf8(text);
+    return out.good() || Fail("cannot write " + file.string());
+}
+
+// Waits for the tool's standard message box with `text` and answers it. A box
+// with another text is answered No, so that no restart can slip through.
+bool Expect(const App& app, const wchar_t* text, int answer)
+{
+    const std::optional<MessageBoxView> box = WaitForMessageBox(app.ProcessId(), app.MainWindow());
+    if (!box) return Fail("no message box");
+    if (box->caption != kBoxCaption || box->text != text) {
+        AnswerMessageBox(box->window, box->buttons.size() > 1 ? IDNO : IDOK);
+        return Fail("unexpected message box: " + Utf8(box->text));
+    }
+    return AnswerMessageBox(box->window, answer) || Fail("the message box does not close");
+}
+
+struct SettingsStep {
+    const wchar_t* title;
+    int button;  // on page 148
+    std::initializer_list<std::pair<const wchar_t*, int>> answers;
+};
+const SettingsStep kSettingsSteps[] = {
+    {L"debug logging on (page 149)", IDC_LOG_COLLECTSETTING, {{kRestartQuestion, IDNO}}},
+    {L"debug logging off (page 151)", IDC_LOG_CLEARSETTING, {{kClearQuestion, IDYES}, {kClearRestartQuestion, IDNO}}},
+    {L"Vorlix autostart to the logging build (page 204)", IDC_LOG_VLXCOLLECT, {{kRestartQuestion, IDNO}}},
+    {L"Vorlix autostart back (page 205)", IDC_LOG_VLXCLEAR, {{kRestartQuestion, IDNO}}},
+};
+
+bool Settings(const std::filesystem::path& file)
+{
+    App app;
+    HWND sheet = Open(app, QxdiagExePath());
+    if (!sheet) return false;
+    for (const SettingsStep& step : kSettingsSteps) {
+        if (!AppendValues(file, L"before " + std::wstring(step.title) + L":")) return false;
+        if (!BackToMenu(sheet) || !Press(sheet, IDC_MENU_LOGSETTING) || !Press(sheet, step.button)) {
+            return Fail("cannot reach the page; page shown: " + DescribePages(sheet));
+        }
+        if (!ClickButton(CurrentPageWindow(sheet), IDC_APPLY)) return Fail("cannot press \"設定\"");
+        for (const auto& [text, answer] : step.answers) {
+            if (!Expect(app, text, answer)) return false;
+        }
+        if (!WaitForPage(sheet, IDD_LOGSETTING_PAGE)) return Fail("not back on page 148: " + DescribePages(sheet));
+        if (!AppendValues(file, L"after " + std::wstring(step.title) + L":")) return false;
+    }
+    if (!Close(app)) return false;
+    std::printf("%s\n", file.string().c_str());
+    return true;
+}
+
 }  // namespace
 }  // namespace qx::e2e
 
@@ -212,6 +332,7 @@ int wmain(int argc, wchar_t** argv)
         return Shots(directory) ? 0 : 1;
     }
     if (command == L"collect") return Collect(std::filesystem::absolute(argv[2])) ? 0 : 1;
-    std::fprintf(stderr, "usage: qxdrive shots DIR | qxdrive collect FOLDER\n");
+    if (command == L"settings") return Settings(std::filesystem::absolute(argv[2])) ? 0 : 1;
+    std::fprintf(stderr, "usage: qxdrive shots DIR | qxdrive collect FOLDER | qxdrive settings FILE\n");
     return 2;
 }
