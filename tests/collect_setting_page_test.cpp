@@ -30,30 +30,6 @@ using test::TempFolder;
 constexpr wchar_t kRestartQuestion[] = L"レジストリを設定しました。\n再起動しますか？";
 constexpr wchar_t kDefaultFolder[] = L"C:\\Log";
 
-// The fake machine's C:\Log moved aside while it lives, and put back as it was.
-class DefaultFolderAside {
-public:
-    DefaultFolderAside() : existed_(Exists(kDefaultFolder))
-    {
-        if (existed_) {
-            EXPECT_TRUE(::MoveFileW(kDefaultFolder, kSaved)) << ::GetLastError();
-        }
-    }
-    ~DefaultFolderAside()
-    {
-        TempFolder::RemoveTree(kDefaultFolder);
-        if (existed_) {
-            EXPECT_TRUE(::MoveFileW(kSaved, kDefaultFolder)) << ::GetLastError();
-        }
-    }
-    DefaultFolderAside(const DefaultFolderAside&) = delete;
-    DefaultFolderAside& operator=(const DefaultFolderAside&) = delete;
-
-private:
-    static constexpr wchar_t kSaved[] = L"C:\\Log-qxdiag-test-saved";
-    bool existed_;
-};
-
 class CollectSettingPageTest : public test::SettingsPageTest {
 protected:
     HWND Page() const { return PageWindow(IDD_COLLECTSETTING_PAGE); }
@@ -162,7 +138,7 @@ TEST_F(CollectSettingPageTest, ApplyWritesEveryValueCreatesTheFolderAndOffersARe
 
 TEST_F(CollectSettingPageTest, WithoutLogPathWritesAndCreatesTheDefaultFolder)
 {
-    const DefaultFolderAside aside;
+    const test::FolderMovedAside aside{kDefaultFolder};
     ASSERT_FALSE(Exists(kDefaultFolder));
     Show(IDD_COLLECTSETTING_PAGE);
     EXPECT_EQ(Shown(IDC_LOGFOLDER), kDefaultFolder);

@@ -85,31 +85,6 @@ private:
     test::Bytes data_;
 };
 
-// A folder of the fake machine, away while a test runs and back afterwards.
-class FolderMovedAside {
-public:
-    explicit FolderMovedAside(std::wstring path) : path_(std::move(path)), saved_(path_ + L".qxdiag-test-saved")
-    {
-        // An interrupted earlier run left the machine's folder aside: put it back first.
-        if (::GetFileAttributesW(saved_.c_str()) != INVALID_FILE_ATTRIBUTES) Restore();
-        moved_ = ::MoveFileW(path_.c_str(), saved_.c_str()) != FALSE;
-    }
-    ~FolderMovedAside() { Restore(); }
-    FolderMovedAside(const FolderMovedAside&) = delete;
-    FolderMovedAside& operator=(const FolderMovedAside&) = delete;
-
-private:
-    void Restore()
-    {
-        TempFolder::RemoveTree(path_);
-        ::MoveFileW(saved_.c_str(), path_.c_str());
-    }
-
-    std::wstring path_;
-    std::wstring saved_;
-    bool moved_ = false;
-};
-
 // A progress without a dialog that records what it was shown and lets the
 // user cancel while the status of a given file is on screen.
 class RecordingProgress : public CollectionProgress {
@@ -335,7 +310,7 @@ protected:
     SavedValue appData_{HKEY_CURRENT_USER, kShellFolders, L"AppData"};
     const SavedValue resolvedCommonAppData_{HKEY_LOCAL_MACHINE, kResolvedShellFolders, L"Common AppData"};
     const SavedValue resolvedAppData_{HKEY_CURRENT_USER, kResolvedShellFolders, L"AppData"};
-    const FolderMovedAside cLog_{L"C:\\Log"};
+    const test::FolderMovedAside cLog_{L"C:\\Log"};
     std::wstring root_;
     RecordingProgress progress_;
     ULONGLONG elapsedMs_ = 0;

@@ -4,6 +4,8 @@
 
 #include "platform/handles.h"
 
+#include <gtest/gtest.h>
+
 #include <windows.h>
 
 #include <string>
@@ -51,6 +53,36 @@ public:
 private:
     static inline int counter_ = 0;
     std::wstring path_;
+};
+
+// A folder of the fake machine, away while a test runs and put back as it was
+// afterwards; whatever the test left under its name is removed first.
+class FolderMovedAside {
+public:
+    explicit FolderMovedAside(std::wstring path) : path_(std::move(path)), saved_(path_ + L".qxdiag-test-saved")
+    {
+        // An interrupted earlier run left the machine's folder aside: put it back first.
+        if (Exists(saved_)) Restore();
+        if (Exists(path_)) {
+            EXPECT_TRUE(::MoveFileW(path_.c_str(), saved_.c_str())) << ::GetLastError();
+        }
+    }
+    ~FolderMovedAside() { Restore(); }
+    FolderMovedAside(const FolderMovedAside&) = delete;
+    FolderMovedAside& operator=(const FolderMovedAside&) = delete;
+
+private:
+    static bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+    void Restore()
+    {
+        TempFolder::RemoveTree(path_);
+        if (Exists(saved_)) {
+            EXPECT_TRUE(::MoveFileW(saved_.c_str(), path_.c_str())) << ::GetLastError();
+        }
+    }
+
+    std::wstring path_;
+    std::wstring saved_;
 };
 
 // The whole content of a file; `exists` tells a missing file from an empty one.
