@@ -26,6 +26,26 @@ inline constexpr wchar_t kProgressCaption[] = L"TOVRA DIAG - 情報の取得";
 inline constexpr wchar_t kDetailCaption[] = L"TOVRA DIAG - イベントログの詳細設定";
 inline constexpr wchar_t kSaveCaption[] = L"TOVRA DIAG - 保存";
 inline constexpr wchar_t kCancelCaption[] = L"TOVRA DIAG - 情報取得のキャンセル";
+// The caption of the standard message box of the settings and Vorlix pages.
+inline constexpr wchar_t kBoxCaption[] = L"QXDIAG";
+
+// The questions of the settings pages.
+inline constexpr wchar_t kRestartQuestion[] = L"レジストリを設定しました。\n再起動しますか？";
+inline constexpr wchar_t kClearQuestion[] = L"レジストリの設定を削除します。\nよろしいですか？";
+inline constexpr wchar_t kClearRestartQuestion[] = L"ログの削除には再起動が必要です。\n再起動しますか？";
+
+// A registry value under HKEY_LOCAL_MACHINE.
+struct RegistryValueName {
+    const wchar_t* key;
+    const wchar_t* name;
+};
+inline constexpr wchar_t kProductKey[] = L"SOFTWARE\\Orvek\\TOVRA";
+inline constexpr wchar_t kLocalDumpsKey[] = L"SOFTWARE\\Microsoft\\Windows\\Windows Error Reporting\\LocalDumps";
+// The six values that page 149 writes and page 151 deletes, in that order.
+inline constexpr RegistryValueName kDebugLogValues[] = {
+    {kProductKey, L"LogPath"},     {kProductKey, L"LogLevel"},     {kProductKey, L"LogType"},
+    {kProductKey, L"LogDays"},     {kLocalDumpsKey, L"DumpType"}, {kLocalDumpsKey, L"DumpFolder"},
+};
 
 // The tool beside the build tree's test programs: build/tests/e2e/X.exe -> build/QXDIAG.exe.
 std::filesystem::path QxdiagExePath();

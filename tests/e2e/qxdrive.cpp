@@ -208,24 +208,13 @@ bool Collect(const std::filesystem::path& folder)
 
 // --- The settings jobs ---------------------------------------------------------
 
-constexpr wchar_t kBoxCaption[] = L"QXDIAG";
-constexpr wchar_t kRestartQuestion[] = L"レジストリを設定しました。\n再起動しますか？";
-constexpr wchar_t kClearQuestion[] = L"レジストリの設定を削除します。\nよろしいですか？";
-constexpr wchar_t kClearRestartQuestion[] = L"ログの削除には再起動が必要です。\n再起動しますか？";
-
-struct WatchedValue {
-    const wchar_t* key;
-    const wchar_t* name;
-};
-const WatchedValue kWatchedValues[] = {
-    {L"SOFTWARE\\Orvek\\TOVRA", L"LogPath"},
-    {L"SOFTWARE\\Orvek\\TOVRA", L"LogLevel"},
-    {L"SOFTWARE\\Orvek\\TOVRA", L"LogType"},
-    {L"SOFTWARE\\Orvek\\TOVRA", L"LogDays"},
-    {L"SOFTWARE\\Microsoft\\Windows\\Windows Error Reporting\\LocalDumps", L"DumpType"},
-    {L"SOFTWARE\\Microsoft\\Windows\\Windows Error Reporting\\LocalDumps", L"DumpFolder"},
-    {L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", L"Vorlix"},
-};
+// The values recorded around each step: the debug-log values and the Vorlix Run value.
+std::vector<RegistryValueName> WatchedValues()
+{
+    std::vector<RegistryValueName> values(std::begin(kDebugLogValues), std::end(kDebugLogValues));
+    values.push_back({L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", L"Vorlix"});
+    return values;
+}
 
 std::string Utf8(const std::wstring& text)
 {
@@ -239,7 +228,7 @@ std::string Utf8(const std::wstring& text)
 }
 
 // "REG_SZ <text>", "REG_DWORD <n>" or "(absent)", as the value is now under HKLM.
-std::wstring Describe(const WatchedValue& value)
+std::wstring Describe(const RegistryValueName& value)
 {
     DWORD type = REG_NONE;
     DWORD size = 0;
@@ -263,7 +252,7 @@ std::wstring Describe(const WatchedValue& value)
 bool AppendValues(const std::filesystem::path& file, const std::wstring& heading)
 {
     std::wstring text = heading + L"\r\n";
-    for (const WatchedValue& value : kWatchedValues) {
+    for (const RegistryValueName& value : WatchedValues()) {
         text += L"  HKLM\\" + std::wstring(value.key) + L" " + value.name + L" = " + Describe(value) + L"\r\n";
     }
     std::ofstream out(file, std::ios::binary | std::ios::app);

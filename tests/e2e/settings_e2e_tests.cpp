@@ -11,7 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -26,27 +25,12 @@ using test::DwordBytes;
 using test::StringBytes;
 using test::TempFolder;
 
-constexpr wchar_t kProductKey[] = L"SOFTWARE\\Orvek\\TOVRA";
 constexpr wchar_t kReportingKey[] = L"SOFTWARE\\Microsoft\\Windows\\Windows Error Reporting";
-constexpr wchar_t kLocalDumpsKey[] = L"SOFTWARE\\Microsoft\\Windows\\Windows Error Reporting\\LocalDumps";
-// The caption of the tool's standard message box.
-constexpr wchar_t kBoxCaption[] = L"QXDIAG";
 
-struct ValueName {
-    const wchar_t* key;
-    const wchar_t* name;
-};
-// The six values that page 149 writes and page 151 deletes, in that order.
-constexpr std::array<ValueName, 6> kDebugLogValues{{{kProductKey, L"LogPath"},
-                                                     {kProductKey, L"LogLevel"},
-                                                     {kProductKey, L"LogType"},
-                                                     {kProductKey, L"LogDays"},
-                                                     {kLocalDumpsKey, L"DumpType"},
-                                                     {kLocalDumpsKey, L"DumpFolder"}}};
 
 using Value = std::optional<std::pair<DWORD, Bytes>>;
 
-Value Read(const ValueName& value)
+Value Read(const RegistryValueName& value)
 {
     DWORD type = REG_NONE;
     DWORD size = 0;
@@ -68,11 +52,11 @@ Value Dword(DWORD number) { return std::make_pair(DWORD{REG_DWORD}, DwordBytes(n
 std::vector<Value> ReadAll()
 {
     std::vector<Value> values;
-    for (const ValueName& value : kDebugLogValues) values.push_back(Read(value));
+    for (const RegistryValueName& value : kDebugLogValues) values.push_back(Read(value));
     return values;
 }
 
-void Write(const ValueName& value, const Value& data)
+void Write(const RegistryValueName& value, const Value& data)
 {
     if (data) {
         test::SetValue(value.key, value.name, data->first, data->second);
@@ -92,7 +76,7 @@ public:
     }
     ~SavedValues()
     {
-        for (std::size_t i = 0; i < kDebugLogValues.size(); ++i) Write(kDebugLogValues[i], values_[i]);
+        for (std::size_t i = 0; i < std::size(kDebugLogValues); ++i) Write(kDebugLogValues[i], values_[i]);
         if (!localDumpsExisted_) ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, kLocalDumpsKey);
         if (!reportingExisted_) ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, kReportingKey);
     }
@@ -154,7 +138,7 @@ protected:
 
 TEST_F(DebugLogSettings, SettingPageWritesTheSixValuesCreatesTheFolderAndNoKeepsTheToolOpen)
 {
-    for (const ValueName& value : kDebugLogValues) Write(value, std::nullopt);
+    for (const RegistryValueName& value : kDebugLogValues) Write(value, std::nullopt);
     // The page reads the folder from the registry each time it is shown.
     Write(kDebugLogValues[0], Sz(logFolder_));
     ASSERT_TRUE(Show(IDD_COLLECTSETTING_PAGE)) << DescribePages(sheet_);
@@ -173,7 +157,7 @@ TEST_F(DebugLogSettings, SettingPageWritesTheSixValuesCreatesTheFolderAndNoKeeps
     EXPECT_EQ(std::wstring(item), L"過去30日間");
 
     ASSERT_TRUE(ClickButton(Page(), IDC_APPLY));
-    Answer(L"レジストリを設定しました。\n再起動しますか？", IDNO);
+    Answer(kRestartQuestion, IDNO);
     EXPECT_TRUE(WaitForPage(sheet_, IDD_LOGSETTING_PAGE)) << DescribePages(sheet_);
     EXPECT_EQ(ReadAll(), (std::vector<Value>{Sz(logFolder_), Dword(100), Dword(2), Dword(30), Dword(2),
                                              Sz(logFolder_)}));
@@ -184,7 +168,7 @@ TEST_F(DebugLogSettings, SettingPageWritesTheSixValuesCreatesTheFolderAndNoKeeps
 TEST_F(DebugLogSettings, ClearingPageDeletesTheSixValuesAndNoKeepsTheTickedFolder)
 {
     Write(kDebugLogValues[0], Sz(logFolder_));
-    for (std::size_t i = 1; i < kDebugLogValues.size(); ++i) Write(kDebugLogValues[i], Dword(5));
+    for (std::size_t i = 1; i < std::size(kDebugLogValues); ++i) Write(kDebugLogValues[i], Dword(5));
     ASSERT_TRUE(::CreateDirectoryW((root_ / L"debug log").c_str(), nullptr));
     ASSERT_TRUE(::CreateDirectoryW(logFolder_.c_str(), nullptr));
     const std::wstring logFile = logFolder_ + L"\\QXAgent_20261130.log";
@@ -203,12 +187,12 @@ TEST_F(DebugLogSettings, ClearingPageDeletesTheSixValuesAndNoKeepsTheTickedFolde
         [&] { return ::SendDlgItemMessageW(Page(), IDC_DELETE_LOGFOLDER, BM_GETCHECK, 0, 0) == BST_CHECKED; }));
 
     ASSERT_TRUE(ClickButton(Page(), IDC_APPLY));
-    Answer(L"レジストリの設定を削除します。\nよろしいですか？", IDYES);
+    Answer(kClearQuestion, IDYES);
     // The values go before the restart question is asked.
     const std::optional<MessageBoxView> restart = WaitForMessageBox(pid_, sheet_);
     ASSERT_TRUE(restart);
-    EXPECT_EQ(ReadAll(), std::vector<Value>(kDebugLogValues.size(), std::nullopt));
-    EXPECT_EQ(restart->text, L"ログの削除には再起動が必要です。\n再起動しますか？");
+    EXPECT_EQ(ReadAll(), std::vector<Value>(std::size(kDebugLogValues), std::nullopt));
+    EXPECT_EQ(restart->text, kClearRestartQuestion);
     EXPECT_EQ(restart->caption, kBoxCaption);
     ASSERT_TRUE(AnswerMessageBox(restart->window, IDNO));
 

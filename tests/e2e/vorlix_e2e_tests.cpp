@@ -21,8 +21,6 @@ namespace {
 constexpr wchar_t kRunKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr wchar_t kClientKey[] = L"SOFTWARE\\Orvek\\VLX\\Client";
 constexpr wchar_t kChromePolicyKey[] = L"SOFTWARE\\Policies\\Google\\Chrome";
-// The caption of the tool's standard message box.
-constexpr wchar_t kBoxCaption[] = L"QXDIAG";
 
 std::optional<std::wstring> ReadString(const wchar_t* key, const wchar_t* name)
 {
