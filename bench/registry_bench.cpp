@@ -60,13 +60,20 @@ HKEY CreateKey(HKEY parent, const std::wstring& name)
 }
 
 // The tool's readers over the whole tree, writing nothing: the reading half of
-// DumpRegistryKey, which never reads the one masked value of each key.
+// DumpRegistryKey (each key opened once), which never reads the one masked
+// value of each key.
 void ReadTree(const std::wstring& keyPath)
 {
-    for (const std::wstring& name : ListValueNames(keyPath)) {
-        if (!name.empty() && name != L"UserPassword") RegistryValueText(keyPath, name, L"");
+    std::vector<std::wstring> subkeys;
+    {
+        const UniqueHkey key = OpenRegistryKeyForReading(keyPath);
+        if (!key) return;
+        for (const std::wstring& name : ListValueNames(key.get())) {
+            if (!name.empty() && name != L"UserPassword") RegistryValueText(key.get(), name, L"");
+        }
+        subkeys = ListSubkeyNames(key.get());
     }
-    for (const std::wstring& subkey : ListSubkeyNames(keyPath)) ReadTree(keyPath + L"\\" + subkey);
+    for (const std::wstring& subkey : subkeys) ReadTree(keyPath + L"\\" + subkey);
 }
 
 std::vector<std::wstring> LinesOf(const std::string& bytes)

@@ -55,20 +55,28 @@ bool IsSecretName(const std::wstring& name)
 }
 
 // The section lines of `keyPath` and its subtree, each ending in a line feed.
+// The key is opened once for its names and values and closed before its
+// subkeys are visited, so only one key is open at a time.
 void AppendKeyLines(const std::wstring& keyPath, std::wstring& lines)
 {
-    const std::vector<std::wstring> valueNames = ListValueNames(keyPath);
-    if (!valueNames.empty()) {
-        // The header is an empty line and the bracketed path; the unnamed
-        // default value counts for it but has no line of its own.
-        lines += L"\n[" + keyPath + L"]\n";
+    std::vector<std::wstring> subkeys;
+    {
+        const UniqueHkey key = OpenRegistryKeyForReading(keyPath);
+        if (!key) return;  // missing or not readable: no section, no subtree
+        const std::vector<std::wstring> valueNames = ListValueNames(key.get());
+        if (!valueNames.empty()) {
+            // The header is an empty line and the bracketed path; the unnamed
+            // default value counts for it but has no line of its own.
+            lines += L"\n[" + keyPath + L"]\n";
+        }
+        for (const std::wstring& name : valueNames) {
+            if (name.empty()) continue;
+            const std::wstring text = IsSecretName(name) ? L"****" : RegistryValueText(key.get(), name, L"");
+            lines += name + L"=" + text + L"\n";
+        }
+        subkeys = ListSubkeyNames(key.get());
     }
-    for (const std::wstring& name : valueNames) {
-        if (name.empty()) continue;
-        const std::wstring text = IsSecretName(name) ? L"****" : RegistryValueText(keyPath, name, L"");
-        lines += name + L"=" + text + L"\n";
-    }
-    for (const std::wstring& subkey : ListSubkeyNames(keyPath)) AppendKeyLines(keyPath + L"\\" + subkey, lines);
+    for (const std::wstring& subkey : subkeys) AppendKeyLines(keyPath + L"\\" + subkey, lines);
 }
 
 }  // namespace

@@ -12,13 +12,6 @@
 namespace qx {
 namespace {
 
-UniqueHkey OpenForReading(const std::wstring& keyPath)
-{
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return {};
-    return UniqueHkey(key);
-}
-
 struct ValueData {
     DWORD type = REG_NONE;
     std::vector<BYTE> bytes;
@@ -32,10 +25,17 @@ std::optional<ValueData> ReadValue(HKEY key, const std::wstring& name,
                                    const std::function<bool(DWORD type, DWORD size)>& wanted)
 {
     ValueData value;
-    DWORD size = 0;
-    if (::RegQueryValueExW(key, name.c_str(), nullptr, &value.type, nullptr, &size) != ERROR_SUCCESS) {
-        return std::nullopt;
+    // Most values fit a small buffer: they are read in one query, and only a
+    // larger one is asked for its size first.
+    BYTE small[512];
+    DWORD size = sizeof(small);
+    const LSTATUS first = ::RegQueryValueExW(key, name.c_str(), nullptr, &value.type, small, &size);
+    if (first == ERROR_SUCCESS) {
+        if (!wanted(value.type, size)) return std::nullopt;
+        value.bytes.assign(small, small + size);
+        return value;
     }
+    if (first != ERROR_MORE_DATA) return std::nullopt;
     for (int attempt = 0; attempt < 4 && wanted(value.type, size); ++attempt) {
         value.bytes.resize(size);
         // Never a null buffer: that would ask for the size only, even of a
@@ -79,15 +79,13 @@ std::wstring HexText(const std::vector<BYTE>& bytes)
 
 enum class Names { Subkeys, Values };
 
-std::vector<std::wstring> ListNames(const std::wstring& keyPath, Names which)
+std::vector<std::wstring> ListNames(HKEY key, Names which)
 {
-    UniqueHkey key = OpenForReading(keyPath);
-    if (!key) return {};
     DWORD subkeys = 0;
     DWORD longestSubkey = 0;
     DWORD values = 0;
     DWORD longestValue = 0;
-    if (::RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subkeys, &longestSubkey, nullptr, &values,
+    if (::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, &longestSubkey, nullptr, &values,
                            &longestValue, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
         return {};
     }
@@ -101,8 +99,8 @@ std::vector<std::wstring> ListNames(const std::wstring& keyPath, Names which)
         DWORD length = static_cast<DWORD>(buffer.size());
         const LSTATUS status =
             which == Names::Subkeys
-                ? ::RegEnumKeyExW(key.get(), index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr)
-                : ::RegEnumValueW(key.get(), index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
+                ? ::RegEnumKeyExW(key, index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr)
+                : ::RegEnumValueW(key, index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
         if (status == ERROR_SUCCESS) {
             names.emplace_back(buffer.data(), length);
         } else if (status != ERROR_MORE_DATA) {
@@ -116,16 +114,20 @@ std::vector<std::wstring> ListNames(const std::wstring& keyPath, Names which)
 
 }  // namespace
 
-std::vector<std::wstring> ListSubkeyNames(const std::wstring& keyPath) { return ListNames(keyPath, Names::Subkeys); }
-
-std::vector<std::wstring> ListValueNames(const std::wstring& keyPath) { return ListNames(keyPath, Names::Values); }
-
-std::wstring RegistryValueText(const std::wstring& keyPath, const std::wstring& valueName,
-                               const std::wstring& defaultText)
+UniqueHkey OpenRegistryKeyForReading(const std::wstring& keyPath)
 {
-    UniqueHkey key = OpenForReading(keyPath);
-    if (!key) return defaultText;
-    const std::optional<ValueData> value = ReadValue(key.get(), valueName, [](DWORD type, DWORD) {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return {};
+    return UniqueHkey(key);
+}
+
+std::vector<std::wstring> ListSubkeyNames(HKEY key) { return ListNames(key, Names::Subkeys); }
+
+std::vector<std::wstring> ListValueNames(HKEY key) { return ListNames(key, Names::Values); }
+
+std::wstring RegistryValueText(HKEY key, const std::wstring& valueName, const std::wstring& defaultText)
+{
+    const std::optional<ValueData> value = ReadValue(key, valueName, [](DWORD type, DWORD) {
         return type == REG_SZ || type == REG_BINARY || type == REG_DWORD;
     });
     if (!value) return defaultText;
@@ -143,6 +145,25 @@ std::wstring RegistryValueText(const std::wstring& keyPath, const std::wstring& 
         return std::to_wstring(number);
     }
     }
+}
+
+std::vector<std::wstring> ListSubkeyNames(const std::wstring& keyPath)
+{
+    const UniqueHkey key = OpenRegistryKeyForReading(keyPath);
+    return key ? ListSubkeyNames(key.get()) : std::vector<std::wstring>{};
+}
+
+std::vector<std::wstring> ListValueNames(const std::wstring& keyPath)
+{
+    const UniqueHkey key = OpenRegistryKeyForReading(keyPath);
+    return key ? ListValueNames(key.get()) : std::vector<std::wstring>{};
+}
+
+std::wstring RegistryValueText(const std::wstring& keyPath, const std::wstring& valueName,
+                               const std::wstring& defaultText)
+{
+    const UniqueHkey key = OpenRegistryKeyForReading(keyPath);
+    return key ? RegistryValueText(key.get(), valueName, defaultText) : defaultText;
 }
 
 }  // namespace qx

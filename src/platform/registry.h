@@ -1,13 +1,22 @@
 #pragma once
 // Readers of the registry under HKEY_LOCAL_MACHINE, in the view native to this
 // 64-bit process (no WOW64 flag; the 32-bit view is reached through the literal
-// "Wow6432Node" path). Every call opens its key anew and closes it before it
-// returns; nothing is cached.
+// "Wow6432Node" path). The readers that take a path open the key anew and
+// close it before they return; nothing is cached. Those that take an open key
+// serve a caller that reads many values of one key, where a key opened once
+// saves a round trip to the registry for every value.
+
+#include "platform/handles.h"
+
+#include <windows.h>
 
 #include <string>
 #include <vector>
 
 namespace qx {
+
+// `keyPath` opened for reading (KEY_READ); empty when it is missing or not readable.
+UniqueHkey OpenRegistryKeyForReading(const std::wstring& keyPath);
 
 // The names of the subkeys of `keyPath`, in the order the registry enumerates
 // them; empty when the key cannot be opened. A name that cannot be read is left out.
@@ -23,5 +32,10 @@ std::vector<std::wstring> ListValueNames(const std::wstring& keyPath);
 // cannot be read or a key that cannot be opened gives `defaultText`.
 std::wstring RegistryValueText(const std::wstring& keyPath, const std::wstring& valueName,
                                const std::wstring& defaultText);
+
+// The same readers on a key that the caller has opened and keeps open.
+std::vector<std::wstring> ListSubkeyNames(HKEY key);
+std::vector<std::wstring> ListValueNames(HKEY key);
+std::wstring RegistryValueText(HKEY key, const std::wstring& valueName, const std::wstring& defaultText);
 
 }  // namespace qx
