@@ -4,6 +4,7 @@
 
 #include "driver.h"
 #include "files_fixture.h"
+#include "registry_fixture.h"
 #include "resource.h"
 #include "tool_fixture.h"
 
@@ -22,12 +23,9 @@ namespace {
 using test::ReadBytes;
 using test::TempFolder;
 
-constexpr char kSeparatorLine[] = "---------------------------------------------------------------------------\r\n";
 // "\tTOVRA クライアント", an installed product of the fake machine, in code page 932.
 constexpr char kClientLine932[] = "\tTOVRA \x83\x4E\x83\x89\x83\x43\x83\x41\x83\x93\x83\x67\r\n";
 
-constexpr std::array<int, 5> kItemCheckBoxes{IDC_ITEM_EVENTLOG, IDC_ITEM_DEBUGLOG, IDC_ITEM_CRASHDUMP,
-                                             IDC_ITEM_REGISTRY, IDC_ITEM_VORLIX};
 constexpr std::array<const wchar_t*, 5> kItemFolders{L"event", L"debug", L"dump", L"registry", L"vorlix"};
 
 size_t CountOf(const std::string& text, const std::string& part)
@@ -37,11 +35,6 @@ size_t CountOf(const std::string& text, const std::string& part)
     return count;
 }
 
-bool EndsWith(const std::string& text, const std::string& end)
-{
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
 // Every line ends with CR LF, and there is no CR or LF besides.
 bool OnlyCrLfLineEnds(const std::string& bytes)
 {
@@ -49,13 +42,7 @@ bool OnlyCrLfLineEnds(const std::string& bytes)
         if (bytes[i] == '\r' && (i + 1 == bytes.size() || bytes[i + 1] != '\n')) return false;
         if (bytes[i] == '\n' && (i == 0 || bytes[i - 1] != '\r')) return false;
     }
-    return EndsWith(bytes, "\r\n");
-}
-
-bool IsCodePage932(const std::string& bytes)
-{
-    return ::MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), nullptr,
-                                 0) > 0;
+    return bytes.ends_with("\r\n");
 }
 
 std::string LastLine(const std::string& bytes)
@@ -64,47 +51,60 @@ std::string LastLine(const std::string& bytes)
     return bytes.substr(start == std::string::npos ? 0 : start + 1);
 }
 
-std::set<std::wstring> EntriesOf(const std::wstring& folder)
-{
-    std::set<std::wstring> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.insert(entry.path().filename());
-    return names;
-}
-
 bool IsFolder(const std::wstring& path)
 {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// A value under HKEY_LOCAL_MACHINE, put back as it was afterwards, or deleted
+// again when it was missing.
+class SavedValue {
+public:
+    SavedValue(const wchar_t* key, const wchar_t* name) : key_(key), name_(name)
+    {
+        constexpr DWORD kFlags = RRF_RT_ANY | RRF_NOEXPAND;
+        DWORD size = 0;
+        existed_ = ::RegGetValueW(HKEY_LOCAL_MACHINE, key, name, kFlags, &type_, nullptr, &size) == ERROR_SUCCESS;
+        bytes_.resize(size);
+        existed_ = existed_ && ::RegGetValueW(HKEY_LOCAL_MACHINE, key, name, kFlags, &type_, bytes_.data(), &size) ==
+                                   ERROR_SUCCESS;
+        bytes_.resize(size);
+    }
+    ~SavedValue()
+    {
+        if (existed_) {
+            test::SetValue(key_, name_, type_, bytes_);
+        } else {
+            ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, key_, name_);
+        }
+    }
+    SavedValue(const SavedValue&) = delete;
+    SavedValue& operator=(const SavedValue&) = delete;
+
+private:
+    const wchar_t* key_;
+    const wchar_t* name_;
+    bool existed_ = false;
+    DWORD type_ = REG_NONE;
+    test::Bytes bytes_;
+};
+
 // Every test starts on the collection page with all five items checked and a
 // fresh folder to choose.
-class Collection : public ToolOnPage<IDD_EVENTLOG_PAGE> {
+class Collection : public CollectionPage<> {
 protected:
     void SetUp() override
     {
-        ToolOnPage::SetUp();
+        CollectionPage::SetUp();
         if (HasFatalFailure()) return;
-        page_ = CurrentPageWindow(sheet_);
+        page_ = Page();
         pid_ = app_->ProcessId();
-        SetItems(true);
-    }
-
-    // Clicks the item check boxes that are not in state `checked`.
-    void SetItems(bool checked)
-    {
-        const UINT wanted = checked ? BST_CHECKED : BST_UNCHECKED;
-        for (int id : kItemCheckBoxes) {
-            auto state = [&] { return ::SendDlgItemMessageW(page_, id, BM_GETCHECK, 0, 0); };
-            if (state() == wanted) continue;
-            ASSERT_TRUE(ClickButton(page_, id)) << "check box " << id;
-            ASSERT_TRUE(WaitUntil([&] { return state() == wanted; })) << "check box " << id;
-        }
+        ASSERT_NO_FATAL_FAILURE(CheckItems(true));
     }
 
     HWND SaveButton() const { return ::GetDlgItem(page_, IDC_SAVE); }
-    std::wstring OutputFolder() const { return chosen_ / L"QXDIAG"; }
-    std::string RunLog() const { return ReadBytes(OutputFolder() + L"\\QXDIAG.log"); }
+    std::string RunLog() const { return ReadBytes(Output(L"QXDIAG.log")); }
 
     // Waits for the progress dialog to close by itself and for the box that
     // reports the outcome.
@@ -116,7 +116,6 @@ protected:
 
     HWND page_ = nullptr;
     DWORD pid_ = 0;
-    TempFolder chosen_{L"e2e-collect"};
 };
 
 TEST_F(Collection, SavesEveryItemIntoTheChosenFolderBehindAModalProgressDialog)
@@ -143,17 +142,17 @@ TEST_F(Collection, SavesEveryItemIntoTheChosenFolderBehindAModalProgressDialog)
 
     const std::string log = RunLog();
     EXPECT_EQ(log.rfind(kSeparatorLine, 0), 0u) << "the run opens with the separator line";
-    EXPECT_TRUE(EndsWith(log, kSeparatorLine)) << "a completed run ends with it; last line: " << LastLine(log);
+    EXPECT_TRUE(log.ends_with(kSeparatorLine)) << "a completed run ends with it; last line: " << LastLine(log);
     EXPECT_EQ(CountOf(log, kSeparatorLine), 2u);
     EXPECT_TRUE(OnlyCrLfLineEnds(log));
-    EXPECT_TRUE(IsCodePage932(log));
+    EXPECT_FALSE(DecodeCodePage932(log).empty()) << "the run log is code page 932";
     EXPECT_NE(log.find(kClientLine932), std::string::npos) << "the installed software in code page 932";
-    for (const wchar_t* name : kItemFolders) EXPECT_TRUE(IsFolder(OutputFolder() + L"\\" + name)) << name;
+    for (const wchar_t* name : kItemFolders) EXPECT_TRUE(IsFolder(Output(name))) << name;
 }
 
 TEST_F(Collection, WithoutItemsStillLogsTheSystemAndYesOpensTheFolder)
 {
-    SetItems(false);
+    ASSERT_NO_FATAL_FAILURE(CheckItems(false));
     ASSERT_FALSE(::IsWindowEnabled(::GetDlgItem(page_, IDC_EVENTLOG_DETAIL))) << "2010 off disables 1012";
     ASSERT_EQ(FindOtherProcessWindow(pid_, L"QXDIAG"), nullptr) << "a folder window \"QXDIAG\" is open already";
 
@@ -173,19 +172,38 @@ TEST_F(Collection, WithoutItemsStillLogsTheSystemAndYesOpensTheFolder)
         EXPECT_TRUE(WaitUntilGone(folderWindow)) << "the folder window does not close";
     }
 
-    EXPECT_EQ(EntriesOf(OutputFolder()), std::set<std::wstring>{L"QXDIAG.log"}) << "no item, no sub-folder";
+    EXPECT_EQ(NamesIn(Output()), std::set<std::wstring>{L"QXDIAG.log"}) << "no item, no sub-folder";
     const std::string log = RunLog();
     EXPECT_EQ(CountOf(log, kSeparatorLine), 2u);
-    EXPECT_TRUE(EndsWith(log, kSeparatorLine));
+    EXPECT_TRUE(log.ends_with(kSeparatorLine));
     EXPECT_NE(log.find(kClientLine932), std::string::npos);
 }
 
-TEST_F(Collection, ConfirmedCancelReportsTheRunAsCancelled)
+// A log folder of many small files keeps the debug-log step copying long enough
+// for a confirmed Cancel to land in it, with every later item chosen: the step
+// finishes the file in hand, logs "cancel" and stops the run there.
+TEST_F(Collection, CancelConfirmedDuringTheDebugLogCopyStopsTheRunAfterTheFileInHand)
 {
+    constexpr int kLogFiles = 2000;
+    TempFolder logs{L"e2e-debuglogs"};
+    for (int i = 0; i < kLogFiles; ++i) {
+        const std::wstring name = L"trace" + std::to_wstring(i) + L".txt";
+        ASSERT_TRUE(test::WriteBytes(logs / name, "trace " + std::to_string(i) + "\r\n")) << i;
+    }
+    const SavedValue logPath{kProductKey, L"LogPath"};
+    test::SetString(kProductKey, L"LogPath", logs.Path());
+    ASSERT_TRUE(SetCheckBox(page_, IDC_ITEM_EVENTLOG, false)) << "the event logs would only delay the debug logs";
+
     ASSERT_TRUE(StartCollection(*app_, chosen_.Path()));
     HWND progress = WaitForDialog(pid_, kProgressCaption, sheet_);
     ASSERT_NE(progress, nullptr);
-    // The run lasts a second at least (the registry step's pause): the click lands while it goes on.
+    // Copying has begun once the status line names a file under the step's title.
+    HWND title = ::GetDlgItem(progress, IDC_STEP_TITLE);
+    HWND status = ::GetDlgItem(progress, IDC_STATUS);
+    ASSERT_TRUE(WaitUntil([&] {
+        return TextOf(title) == L"デバッグログ情報の取得:" &&
+               TextOf(status).starts_with(L"デバッグログをコピーしています。 trace");
+    })) << "step: " << testing::PrintToString(TextOf(title)) << ", status: " << testing::PrintToString(TextOf(status));
     ASSERT_TRUE(ClickButton(progress, IDC_CANCEL_RUN));
     const std::optional<MessageBoxView> confirm = WaitForMessageBox(pid_, progress);
     ASSERT_TRUE(confirm) << "no confirmation owned by the progress dialog";
@@ -202,17 +220,39 @@ TEST_F(Collection, ConfirmedCancelReportsTheRunAsCancelled)
     ASSERT_TRUE(AnswerMessageBox(cancelled->window, IDOK));
     EXPECT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(SaveButton()) != FALSE; }));
 
-    // Either the next checkpoint saw the cancellation and stopped the run, or
-    // the run had passed its last checkpoint and completed: still "cancelled".
-    const std::string log = RunLog();
-    EXPECT_EQ(log.rfind(kSeparatorLine, 0), 0u);
-    EXPECT_TRUE(OnlyCrLfLineEnds(log));
-    const std::string last = LastLine(log);
-    if (std::regex_match(last, std::regex(R"(\d{4}/\d\d/\d\d \d\d:\d\d:\d\d: cancel\r\n)"))) {
-        EXPECT_EQ(CountOf(log, kSeparatorLine), 1u) << "a stopped run has no closing separator";
-    } else {
-        EXPECT_EQ(last, kSeparatorLine) << "neither the entry \"cancel\" nor a completed run";
-        EXPECT_EQ(CountOf(log, kSeparatorLine), 2u);
+    // The log ends with the step's start, a tab line for each file copied and
+    // the timed "cancel"; a stopped run has no closing separator.
+    const std::string bytes = RunLog();
+    EXPECT_EQ(bytes.rfind(kSeparatorLine, 0), 0u);
+    EXPECT_EQ(CountOf(bytes, kSeparatorLine), 1u);
+    EXPECT_TRUE(OnlyCrLfLineEnds(bytes));
+    EXPECT_TRUE(std::regex_match(LastLine(bytes), std::regex(R"(\d{4}/\d\d/\d\d \d\d:\d\d:\d\d: cancel\r\n)")))
+        << LastLine(bytes);
+    const std::wstring log = DecodeCodePage932(bytes);
+    ASSERT_FALSE(log.empty()) << "the run log is not code page 932";
+    const std::vector<RunLogEntry> entries = RunLogEntries(log);
+    ASSERT_GE(entries.size(), 2u);
+    EXPECT_EQ(entries.back().text, L"cancel");
+    EXPECT_TRUE(entries.back().lines.empty());
+    const RunLogEntry& copy = entries[entries.size() - 2];
+    EXPECT_EQ(copy.text, L"copy debug file.");
+
+    // Every file in debug/ is a whole copy with its tab line; the rest were never copied.
+    const std::set<std::wstring> copied = NamesIn(Output(L"debug"));
+    EXPECT_FALSE(copied.empty());
+    EXPECT_LT(copied.size(), static_cast<size_t>(kLogFiles));
+    std::multiset<std::wstring> lines;
+    for (const std::wstring& name : copied) {
+        lines.insert(L"\t" + (logs / name));
+        EXPECT_EQ(ReadBytes(Output(L"debug\\" + name)), ReadBytes(logs / name)) << testing::PrintToString(name);
+    }
+    EXPECT_EQ(copy.lines, lines);
+
+    // Nothing after the debug logs ran, although every later item was chosen.
+    EXPECT_EQ(NamesIn(Output()),
+              (std::set<std::wstring>{L"QXDIAG.log", L"debug", L"dump", L"registry", L"vorlix"}));
+    for (const wchar_t* folder : {L"dump", L"registry", L"vorlix"}) {
+        EXPECT_TRUE(NamesIn(Output(folder)).empty()) << testing::PrintToString(folder);
     }
 }
 
@@ -228,7 +268,7 @@ TEST_F(Collection, CancelledPickerEndsSaveSilently)
     EXPECT_FALSE(WaitForMessageBox(pid_, nullptr, Duration{1000})) << "a cancelled choice shows no message";
     EXPECT_EQ(ShownWindowCount(pid_), 1);
     EXPECT_TRUE(::IsWindowEnabled(sheet_));
-    EXPECT_TRUE(EntriesOf(chosen_.Path()).empty()) << "nothing is created";
+    EXPECT_TRUE(NamesIn(chosen_.Path()).empty()) << "nothing is created";
 }
 
 // The detail dialog fits the Windows version that the tool sees: the prefix

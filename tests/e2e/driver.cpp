@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <fstream>
+#include <regex>
 #include <utility>
 
 namespace qx::e2e {
@@ -126,6 +127,11 @@ std::filesystem::path QxdiagExePath()
 }
 
 std::filesystem::path QxdiagXpExePath() { return QxdiagExePath().replace_filename(L"qxdiag_xp.exe"); }
+
+std::filesystem::path RestartRecordingExePath()
+{
+    return QxdiagExePath().replace_filename(L"qxdiag_restart_recorded.exe");
+}
 
 // --- App ---------------------------------------------------------------------
 
@@ -305,6 +311,70 @@ bool StartCollection(const App& app, const std::wstring& folder, Duration timeou
     if (CurrentPageId(sheet) != IDD_EVENTLOG_PAGE || !ClickButton(CurrentPageWindow(sheet), IDC_SAVE)) return false;
     HWND picker = WaitForFolderPicker(app.ProcessId(), sheet, timeout);
     return picker && ChooseFolder(picker, folder, timeout);
+}
+
+std::span<const int> ItemCheckBoxes()
+{
+    static constexpr int kItems[] = {IDC_ITEM_EVENTLOG, IDC_ITEM_DEBUGLOG, IDC_ITEM_CRASHDUMP, IDC_ITEM_REGISTRY,
+                                     IDC_ITEM_VORLIX};
+    return kItems;
+}
+
+bool SetCheckBox(HWND dialog, int id, bool checked, Duration timeout)
+{
+    const LRESULT wanted = checked ? BST_CHECKED : BST_UNCHECKED;
+    auto state = [&] { return ::SendDlgItemMessageW(dialog, id, BM_GETCHECK, 0, 0); };
+    if (state() == wanted) return true;
+    return ClickButton(dialog, id) && WaitUntil([&] { return state() == wanted; }, timeout);
+}
+
+// --- Run logs and output folders -------------------------------------------
+
+std::wstring DecodeCodePage932(const std::string& bytes)
+{
+    const int size = static_cast<int>(bytes.size());
+    const int length = ::MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes.data(), size, nullptr, 0);
+    std::wstring text(static_cast<size_t>(length), L'\0');
+    ::MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes.data(), size, text.data(), length);
+    return text;
+}
+
+std::vector<RunLogEntry> RunLogEntries(const std::wstring& log)
+{
+    static const std::wregex stamped(LR"(\d{4}/\d\d/\d\d \d\d:\d\d:\d\d: (.*))");
+    std::vector<RunLogEntry> entries;
+    std::wsmatch match;
+    for (size_t at = 0, end; at < log.size(); at = end + 2) {
+        end = log.find(L"\r\n", at);
+        if (end == std::wstring::npos) break;
+        const std::wstring line = log.substr(at, end - at);
+        if (std::regex_match(line, match, stamped)) {
+            entries.push_back({match[1], {}});
+        } else if (!entries.empty() && !line.empty() && line[0] == L'\t') {
+            entries.back().lines.insert(line);
+        }
+    }
+    return entries;
+}
+
+std::set<std::wstring> NamesIn(const std::wstring& folder)
+{
+    std::set<std::wstring> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.insert(entry.path().filename());
+    return names;
+}
+
+std::wstring EnvironmentVariable(const wchar_t* name)
+{
+    std::wstring value(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = ::GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size()));
+        if (length < value.size()) {
+            value.resize(length);
+            return value;
+        }
+        value.resize(length);
+    }
 }
 
 // --- Pages -------------------------------------------------------------------

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
@@ -51,6 +52,11 @@ inline constexpr RegistryValueName kDebugLogValues[] = {
 std::filesystem::path QxdiagExePath();
 // Its copy qxdiag_xp.exe beside it, which the prefix makes see Windows XP.
 std::filesystem::path QxdiagXpExePath();
+// The tool built with its restart written down instead of done, beside it: it
+// appends each restart asked for to the file that the environment variable
+// kRestartRecordVariable names when it starts.
+std::filesystem::path RestartRecordingExePath();
+inline constexpr wchar_t kRestartRecordVariable[] = L"QXDIAG_RESTART_RECORD";
 
 // Polls `done` until it holds or `timeout` has passed; returns its last answer.
 template <class Condition>
@@ -136,6 +142,34 @@ bool CancelFolderPicker(HWND picker, Duration timeout = kTimeout);
 // once the picker has taken it. The run starts then; with few items it may end
 // before its progress dialog can be seen.
 bool StartCollection(const App& app, const std::wstring& folder, Duration timeout = kTimeout);
+
+// The collection page's item check boxes 2010 ... 2014, in the order of the run's steps.
+std::span<const int> ItemCheckBoxes();
+// Clicks check box `id` of `dialog` when it is not in state `checked`, and waits
+// until it is; false when it does not get there.
+bool SetCheckBox(HWND dialog, int id, bool checked, Duration timeout = kTimeout);
+
+// --- Run logs and output folders -------------------------------------------
+
+// The text of a run log, which is written in code page 932; empty when `bytes`
+// are not code page 932.
+std::wstring DecodeCodePage932(const std::string& bytes);
+
+// One entry of a run log: the text after its time stamp, with the tab lines
+// that follow it. The files of a folder are listed in the order that the file
+// system gives them, so those lines are a multiset.
+struct RunLogEntry {
+    std::wstring text;
+    std::multiset<std::wstring> lines;
+    bool operator==(const RunLogEntry&) const = default;
+};
+// The entries of a run log's text; separator lines belong to none.
+std::vector<RunLogEntry> RunLogEntries(const std::wstring& log);
+
+// The names of the files and folders in `folder`.
+std::set<std::wstring> NamesIn(const std::wstring& folder);
+// An environment variable of this process, which the tool inherits; empty when unset.
+std::wstring EnvironmentVariable(const wchar_t* name);
 
 // --- Pages -------------------------------------------------------------------
 
