@@ -11,9 +11,11 @@
 #include <windows.h>
 
 #include <cstring>
+#include <optional>
 #include <source_location>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace qx::test {
@@ -90,6 +92,56 @@ inline bool KeyExists(const std::wstring& path)
     ::RegCloseKey(key);
     return true;
 }
+
+using StoredValue = std::optional<std::pair<DWORD, Bytes>>;
+
+// A value's type and bytes as the registry holds them; nothing when absent.
+inline StoredValue Stored(const std::wstring& key, const std::wstring& name)
+{
+    DWORD type = REG_NONE;
+    DWORD size = 0;
+    const DWORD flags = RRF_RT_ANY | RRF_NOEXPAND;
+    if (::RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str(), flags, &type, nullptr, &size) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    Bytes bytes(size);
+    if (::RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str(), flags, &type, bytes.data(), &size) !=
+        ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    bytes.resize(size);
+    return std::make_pair(type, bytes);
+}
+inline StoredValue Sz(const std::wstring& text) { return std::make_pair(DWORD{REG_SZ}, StringBytes(text)); }
+inline StoredValue Dword(DWORD number) { return std::make_pair(DWORD{REG_DWORD}, DwordBytes(number)); }
+
+// Sets the value to `stored`, or deletes it when `stored` is nothing.
+inline void Restore(const std::wstring& key, const std::wstring& name, const StoredValue& stored,
+                    std::source_location where = std::source_location::current())
+{
+    if (stored) {
+        SetValue(key, name, stored->first, stored->second, where);
+    } else {
+        ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str());
+    }
+}
+
+// A value put back as it was when the object goes, or deleted again when it was missing.
+class SavedValue {
+public:
+    SavedValue(std::wstring key, std::wstring name)
+        : key_(std::move(key)), name_(std::move(name)), stored_(Stored(key_, name_))
+    {
+    }
+    ~SavedValue() { Restore(key_, name_, stored_); }
+    SavedValue(const SavedValue&) = delete;
+    SavedValue& operator=(const SavedValue&) = delete;
+
+private:
+    std::wstring key_;
+    std::wstring name_;
+    StoredValue stored_;
+};
 
 // Deletes the key with everything below it; a missing key is fine.
 inline void DeleteTree(const std::wstring& path, std::source_location where = std::source_location::current())

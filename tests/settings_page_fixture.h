@@ -45,28 +45,6 @@ struct RestartCall {
 };
 inline const RestartCall kPlainRestart{EWX_REBOOT, 0};
 
-using StoredValue = std::optional<std::pair<DWORD, Bytes>>;
-
-// A value's type and bytes as the registry holds them; nothing when absent.
-inline StoredValue Stored(const std::wstring& key, const std::wstring& name)
-{
-    DWORD type = REG_NONE;
-    DWORD size = 0;
-    const DWORD flags = RRF_RT_ANY | RRF_NOEXPAND;
-    if (::RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str(), flags, &type, nullptr, &size) != ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    Bytes bytes(size);
-    if (::RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str(), flags, &type, bytes.data(), &size) !=
-        ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    bytes.resize(size);
-    return std::make_pair(type, bytes);
-}
-inline StoredValue Sz(const std::wstring& text) { return std::make_pair(DWORD{REG_SZ}, StringBytes(text)); }
-inline StoredValue Dword(DWORD number) { return std::make_pair(DWORD{REG_DWORD}, DwordBytes(number)); }
-
 // The six values of the debug-log pages, in the order of ProductSettingValues.
 inline std::vector<StoredValue> StoredDebugLogValues()
 {

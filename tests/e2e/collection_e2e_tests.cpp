@@ -57,39 +57,6 @@ bool IsFolder(const std::wstring& path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// A value under HKEY_LOCAL_MACHINE, put back as it was afterwards, or deleted
-// again when it was missing.
-class SavedValue {
-public:
-    SavedValue(const wchar_t* key, const wchar_t* name) : key_(key), name_(name)
-    {
-        constexpr DWORD kFlags = RRF_RT_ANY | RRF_NOEXPAND;
-        DWORD size = 0;
-        existed_ = ::RegGetValueW(HKEY_LOCAL_MACHINE, key, name, kFlags, &type_, nullptr, &size) == ERROR_SUCCESS;
-        bytes_.resize(size);
-        existed_ = existed_ && ::RegGetValueW(HKEY_LOCAL_MACHINE, key, name, kFlags, &type_, bytes_.data(), &size) ==
-                                   ERROR_SUCCESS;
-        bytes_.resize(size);
-    }
-    ~SavedValue()
-    {
-        if (existed_) {
-            test::SetValue(key_, name_, type_, bytes_);
-        } else {
-            ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, key_, name_);
-        }
-    }
-    SavedValue(const SavedValue&) = delete;
-    SavedValue& operator=(const SavedValue&) = delete;
-
-private:
-    const wchar_t* key_;
-    const wchar_t* name_;
-    bool existed_ = false;
-    DWORD type_ = REG_NONE;
-    test::Bytes bytes_;
-};
-
 // Every test starts on the collection page with all five items checked and a
 // fresh folder to choose.
 class Collection : public CollectionPage<> {
@@ -190,7 +157,7 @@ TEST_F(Collection, CancelConfirmedDuringTheDebugLogCopyStopsTheRunAfterTheFileIn
         const std::wstring name = L"trace" + std::to_wstring(i) + L".txt";
         ASSERT_TRUE(test::WriteBytes(logs / name, "trace " + std::to_string(i) + "\r\n")) << i;
     }
-    const SavedValue logPath{kProductKey, L"LogPath"};
+    const test::SavedValue logPath{kProductKey, L"LogPath"};
     test::SetString(kProductKey, L"LogPath", logs.Path());
     ASSERT_TRUE(SetCheckBox(page_, IDC_ITEM_EVENTLOG, false)) << "the event logs would only delay the debug logs";
 

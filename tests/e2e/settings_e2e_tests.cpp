@@ -23,34 +23,14 @@
 namespace qx::e2e {
 namespace {
 
-using test::Bytes;
-using test::DwordBytes;
-using test::StringBytes;
+using test::Dword;
+using test::Sz;
 using test::TempFolder;
+using Value = test::StoredValue;
 
 constexpr wchar_t kReportingKey[] = L"SOFTWARE\\Microsoft\\Windows\\Windows Error Reporting";
 
-
-using Value = std::optional<std::pair<DWORD, Bytes>>;
-
-Value Read(const RegistryValueName& value)
-{
-    DWORD type = REG_NONE;
-    DWORD size = 0;
-    const DWORD flags = RRF_RT_ANY | RRF_NOEXPAND;
-    if (::RegGetValueW(HKEY_LOCAL_MACHINE, value.key, value.name, flags, &type, nullptr, &size) != ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    Bytes bytes(size);
-    if (::RegGetValueW(HKEY_LOCAL_MACHINE, value.key, value.name, flags, &type, bytes.data(), &size) !=
-        ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    bytes.resize(size);
-    return std::make_pair(type, std::move(bytes));
-}
-Value Sz(const std::wstring& text) { return std::make_pair(DWORD{REG_SZ}, StringBytes(text)); }
-Value Dword(DWORD number) { return std::make_pair(DWORD{REG_DWORD}, DwordBytes(number)); }
+Value Read(const RegistryValueName& value) { return test::Stored(value.key, value.name); }
 
 std::vector<Value> ReadAll()
 {
@@ -59,14 +39,7 @@ std::vector<Value> ReadAll()
     return values;
 }
 
-void Write(const RegistryValueName& value, const Value& data)
-{
-    if (data) {
-        test::SetValue(value.key, value.name, data->first, data->second);
-    } else {
-        ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, value.key, value.name);
-    }
-}
+void Write(const RegistryValueName& value, const Value& data) { test::Restore(value.key, value.name, data); }
 
 // Keeps the six values and puts them back exactly; the dump keys that the tool
 // creates when they are missing go again if they were missing and stayed empty.
