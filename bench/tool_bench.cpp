@@ -16,7 +16,6 @@
 #include <array>
 #include <atomic>
 #include <cstdio>
-#include <string_view>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -65,30 +64,6 @@ double TimeToShown(App& app, const std::wstring& exe, Shown shown)
     return Now() - start;
 }
 
-// A top-level dialog of process `pid` with this caption, shown or not yet.
-HWND FindCreatedDialog(DWORD pid, const wchar_t* caption)
-{
-    struct Query {
-        DWORD pid;
-        const wchar_t* caption;
-        HWND found;
-    } query{pid, caption, nullptr};
-    ::EnumWindows(
-        [](HWND hwnd, LPARAM param) -> BOOL {
-            auto& q = *reinterpret_cast<Query*>(param);
-            DWORD windowPid = 0;
-            ::GetWindowThreadProcessId(hwnd, &windowPid);
-            if (windowPid != q.pid || TextOf(hwnd) != q.caption) return TRUE;
-            wchar_t className[16] = {};
-            ::GetClassNameW(hwnd, className, 16);
-            if (std::wstring_view(className) != L"#32770") return TRUE;
-            q.found = hwnd;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&query));
-    return query.found;
-}
-
 int ChildWindowCount(HWND parent)
 {
     int count = 0;
@@ -111,7 +86,7 @@ double TimeToolStart(App& app, StartPhases& phases)
 {
     HWND main = nullptr;
     return TimeToShown(app, ToolExe(), [&](double seconds) {
-        if (!main && (main = FindCreatedDialog(app.ProcessId(), kCaption)) != nullptr) phases.created = seconds;
+        if (!main && (main = FindCreatedDialog(app.ProcessId(), kCaption, nullptr)) != nullptr) phases.created = seconds;
         if (main && phases.pagesMade < 0 && ChildWindowCount(main) >= kPageCount) phases.pagesMade = seconds;
         return phases.pagesMade >= 0 && ::IsWindowVisible(main) && CurrentPageId(main) == IDD_MENU_PAGE;
     });

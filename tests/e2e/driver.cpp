@@ -37,10 +37,10 @@ std::wstring ClassOf(HWND hwnd)
 
 bool IsDialogWindow(HWND hwnd) { return ClassOf(hwnd) == kDialogClass; }
 
-// The first shown top-level window for which `matches(window, its process id)`
-// holds; nullptr when none.
+// The first top-level window, shown or hidden, for which `matches(window, its
+// process id)` holds; nullptr when none.
 template <class Predicate>
-HWND FindShownWindow(Predicate matches)
+HWND FindTopLevelWindow(Predicate matches)
 {
     struct Query {
         Predicate* matches;
@@ -51,12 +51,19 @@ HWND FindShownWindow(Predicate matches)
             auto& q = *reinterpret_cast<Query*>(param);
             DWORD pid = 0;
             ::GetWindowThreadProcessId(hwnd, &pid);
-            if (!::IsWindowVisible(hwnd) || !(*q.matches)(hwnd, pid)) return TRUE;
+            if (!(*q.matches)(hwnd, pid)) return TRUE;
             q.found = hwnd;
             return FALSE;
         },
         reinterpret_cast<LPARAM>(&query));
     return query.found;
+}
+
+// The first shown top-level window for which `matches(window, its process id)` holds.
+template <class Predicate>
+HWND FindShownWindow(Predicate matches)
+{
+    return FindTopLevelWindow([&](HWND hwnd, DWORD pid) { return ::IsWindowVisible(hwnd) && matches(hwnd, pid); });
 }
 
 // The first shown top-level window of process `pid` that `matches`.
@@ -193,6 +200,14 @@ HWND FindDialog(DWORD pid, const wchar_t* caption, HWND owner)
 {
     return FindShownWindow(pid, [&](HWND hwnd) {
         return IsDialogWindow(hwnd) && ::GetWindow(hwnd, GW_OWNER) == owner && TextOf(hwnd) == caption;
+    });
+}
+
+HWND FindCreatedDialog(DWORD pid, const wchar_t* caption, HWND owner)
+{
+    return FindTopLevelWindow([&](HWND hwnd, DWORD windowPid) {
+        return windowPid == pid && IsDialogWindow(hwnd) && ::GetWindow(hwnd, GW_OWNER) == owner &&
+               TextOf(hwnd) == caption;
     });
 }
 

@@ -99,6 +99,8 @@ private:
 // A shown top-level dialog (class #32770) of process `pid` with this caption and owner.
 HWND FindDialog(DWORD pid, const wchar_t* caption, HWND owner);
 HWND WaitForDialog(DWORD pid, const wchar_t* caption, HWND owner, Duration timeout = kTimeout);
+// The same dialog shown or not yet shown, as it is while its WM_INITDIALOG runs.
+HWND FindCreatedDialog(DWORD pid, const wchar_t* caption, HWND owner);
 // How many top-level windows process `pid` shows: 1 when only the main window is up.
 int ShownWindowCount(DWORD pid);
 // A shown top-level window titled `title` of any process but `pid`, such as one
