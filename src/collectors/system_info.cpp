@@ -61,11 +61,13 @@ std::wstring InstalledSoftwareList()
 {
     std::wstring list;
     for (const std::wstring& name : ListSubkeyNames(kUninstallKey)) {
-        const std::wstring entry = std::wstring(kUninstallKey) + L"\\" + name;
-        if (RegistryValueText(entry, L"Publisher", L"").find(kMaker) == std::wstring::npos) continue;
+        // One open for both values of the entry; an entry that cannot be
+        // opened has no publisher, as each read alone would find.
+        const UniqueHkey entry = OpenRegistryKeyForReading(std::wstring(kUninstallKey) + L"\\" + name);
+        if (!entry || RegistryValueText(entry.get(), L"Publisher", L"").find(kMaker) == std::wstring::npos) continue;
         if (!list.empty()) list += L'\n';
         list += L'\t';
-        list += RegistryValueText(entry, L"DisplayName", L"");
+        list += RegistryValueText(entry.get(), L"DisplayName", L"");
     }
     return list;
 }
