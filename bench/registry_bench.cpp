@@ -7,6 +7,7 @@
 #include "collect/run_log.h"
 #include "collectors/registry_export.h"
 #include "platform/registry.h"
+#include "platform/registry_values.h"
 #include "files_fixture.h"
 
 #include <windows.h>
@@ -66,8 +67,8 @@ void ReadTree(const std::wstring& keyPath)
 {
     std::vector<std::wstring> subkeys;
     {
-        const UniqueHkey key = OpenRegistryKeyForReading(keyPath);
-        if (!key) return;
+        UniqueHkey key;
+        if (OpenLocalMachineKey(keyPath, KeyAccess::Read, key) != ERROR_SUCCESS) return;
         for (const std::wstring& name : ListValueNames(key.get())) {
             if (!name.empty() && name != L"UserPassword") RegistryValueText(key.get(), name, L"");
         }

@@ -3,6 +3,7 @@
 #include "collect/run_log.h"
 #include "platform/files.h"
 #include "platform/registry.h"
+#include "platform/registry_values.h"
 #include "platform/ui.h"
 #include "resource.h"
 
@@ -61,8 +62,9 @@ void AppendKeyLines(const std::wstring& keyPath, std::wstring& lines)
 {
     std::vector<std::wstring> subkeys;
     {
-        const UniqueHkey key = OpenRegistryKeyForReading(keyPath);
-        if (!key) return;  // missing or not readable: no section, no subtree
+        UniqueHkey key;
+        // Missing or not readable: no section, no subtree.
+        if (OpenLocalMachineKey(keyPath, KeyAccess::Read, key) != ERROR_SUCCESS) return;
         const std::vector<std::wstring> valueNames = ListValueNames(key.get());
         if (!valueNames.empty()) {
             // The header is an empty line and the bracketed path; the unnamed

@@ -2,6 +2,7 @@
 
 #include "collect/run_log.h"
 #include "platform/registry.h"
+#include "platform/registry_values.h"
 
 #include <windows.h>
 
@@ -63,8 +64,11 @@ std::wstring InstalledSoftwareList()
     for (const std::wstring& name : ListSubkeyNames(kUninstallKey)) {
         // One open for both values of the entry; an entry that cannot be
         // opened has no publisher, as each read alone would find.
-        const UniqueHkey entry = OpenRegistryKeyForReading(std::wstring(kUninstallKey) + L"\\" + name);
-        if (!entry || RegistryValueText(entry.get(), L"Publisher", L"").find(kMaker) == std::wstring::npos) continue;
+        UniqueHkey entry;
+        if (OpenLocalMachineKey(std::wstring(kUninstallKey) + L"\\" + name, KeyAccess::Read, entry) != ERROR_SUCCESS) {
+            continue;
+        }
+        if (RegistryValueText(entry.get(), L"Publisher", L"").find(kMaker) == std::wstring::npos) continue;
         if (!list.empty()) list += L'\n';
         list += L'\t';
         list += RegistryValueText(entry.get(), L"DisplayName", L"");

@@ -1,6 +1,7 @@
 #include "platform/registry.h"
 
 #include "platform/handles.h"
+#include "platform/registry_values.h"
 
 #include <windows.h>
 
@@ -114,13 +115,6 @@ std::vector<std::wstring> ListNames(HKEY key, Names which)
 
 }  // namespace
 
-UniqueHkey OpenRegistryKeyForReading(const std::wstring& keyPath)
-{
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return {};
-    return UniqueHkey(key);
-}
-
 std::vector<std::wstring> ListSubkeyNames(HKEY key) { return ListNames(key, Names::Subkeys); }
 
 std::vector<std::wstring> ListValueNames(HKEY key) { return ListNames(key, Names::Values); }
@@ -149,21 +143,24 @@ std::wstring RegistryValueText(HKEY key, const std::wstring& valueName, const st
 
 std::vector<std::wstring> ListSubkeyNames(const std::wstring& keyPath)
 {
-    const UniqueHkey key = OpenRegistryKeyForReading(keyPath);
-    return key ? ListSubkeyNames(key.get()) : std::vector<std::wstring>{};
+    UniqueHkey key;
+    if (OpenLocalMachineKey(keyPath, KeyAccess::Read, key) != ERROR_SUCCESS) return {};
+    return ListSubkeyNames(key.get());
 }
 
 std::vector<std::wstring> ListValueNames(const std::wstring& keyPath)
 {
-    const UniqueHkey key = OpenRegistryKeyForReading(keyPath);
-    return key ? ListValueNames(key.get()) : std::vector<std::wstring>{};
+    UniqueHkey key;
+    if (OpenLocalMachineKey(keyPath, KeyAccess::Read, key) != ERROR_SUCCESS) return {};
+    return ListValueNames(key.get());
 }
 
 std::wstring RegistryValueText(const std::wstring& keyPath, const std::wstring& valueName,
                                const std::wstring& defaultText)
 {
-    const UniqueHkey key = OpenRegistryKeyForReading(keyPath);
-    return key ? RegistryValueText(key.get(), valueName, defaultText) : defaultText;
+    UniqueHkey key;
+    if (OpenLocalMachineKey(keyPath, KeyAccess::Read, key) != ERROR_SUCCESS) return defaultText;
+    return RegistryValueText(key.get(), valueName, defaultText);
 }
 
 }  // namespace qx

@@ -4,7 +4,8 @@
 // "Wow6432Node" path). The readers that take a path open the key anew and
 // close it before they return; nothing is cached. Those that take an open key
 // serve a caller that reads many values of one key, where a key opened once
-// saves a round trip to the registry for every value.
+// saves a round trip to the registry for every value; such a key is opened with
+// OpenLocalMachineKey (platform/registry_values.h) for reading.
 
 #include "platform/handles.h"
 
@@ -14,9 +15,6 @@
 #include <vector>
 
 namespace qx {
-
-// `keyPath` opened for reading (KEY_READ); empty when it is missing or not readable.
-UniqueHkey OpenRegistryKeyForReading(const std::wstring& keyPath);
 
 // The names of the subkeys of `keyPath`, in the order the registry enumerates
 // them; empty when the key cannot be opened. A name that cannot be read is left out.
