@@ -96,6 +96,18 @@
 #define IDS_ROTATION_60D                313
 #define IDS_ROTATION_ALL                314
 
+// A debug-log folder that is not deleted: the message, with the folder for its
+// first %s and one of the reasons after it for its second.
+#define IDS_LOGFOLDER_REFUSED           320
+#define IDS_REFUSED_NOT_FULL_PATH       321
+#define IDS_REFUSED_DRIVE_ROOT          322
+#define IDS_REFUSED_NETWORK_OR_DEVICE   323
+#define IDS_REFUSED_VARIABLE            324
+#define IDS_REFUSED_CHARACTER           325
+#define IDS_REFUSED_TOO_LONG            326
+#define IDS_REFUSED_WINDOWS_FOLDER      327
+#define IDS_REFUSED_LINK                328
+
 // Controls. One name per number: several dialogs share 1006, 1028..1032, 1047 and 1048.
 #define IDC_SAVE                        1004
 #define IDC_PERIOD                      1005

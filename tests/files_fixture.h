@@ -9,8 +9,60 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace qx::test {
+
+// The Unix path that Wine maps `path` to; empty when there is none.
+inline std::string UnixPath(const std::wstring& path)
+{
+    using WineUnixName = char*(CDECL*)(LPCWSTR);
+    const auto unixName = reinterpret_cast<WineUnixName>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* name = unixName ? unixName(path.c_str()) : nullptr;
+    const std::string result = name ? name : "";
+    if (name) ::HeapFree(::GetProcessHeap(), 0, name);
+    return result;
+}
+
+// Runs the Unix program `program` with `arguments` through Wine's "start
+// /unix" and waits for it; true when it ran and exited with 0. A Windows
+// program under Wine cannot make or remove a Unix symbolic link, which Wine
+// shows as a reparse point; this can.
+inline bool RunUnixProgram(const std::string& program, const std::vector<std::string>& arguments)
+{
+    std::wstring commandLine = L"start.exe /wait /unix " + std::wstring(program.begin(), program.end());
+    for (const std::string& argument : arguments) {
+        commandLine += L" \"" + std::wstring(argument.begin(), argument.end()) + L"\"";
+    }
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                          &startup, &started)) {
+        return false;
+    }
+    UniqueHandleKernel process(started.hProcess);
+    UniqueHandleKernel thread(started.hThread);
+    DWORD code = 1;
+    return ::WaitForSingleObject(process.get(), 30000) == WAIT_OBJECT_0 && ::GetExitCodeProcess(process.get(), &code) &&
+           code == 0;
+}
+
+// Makes `link` (a Windows path) a Unix symbolic link to `target`, which is
+// taken as given: relative to the link's folder unless it starts with "/".
+inline bool MakeUnixLink(const std::string& target, const std::wstring& link)
+{
+    const std::string unixLink = UnixPath(link);
+    return !unixLink.empty() && RunUnixProgram("/bin/ln", {"-s", target, unixLink});
+}
+
+// Removes the Unix symbolic link `link` itself, never what it points to.
+inline bool RemoveUnixLink(const std::wstring& link)
+{
+    const std::string unixLink = UnixPath(link);
+    return !unixLink.empty() && RunUnixProgram("/bin/rm", {"-f", "--", unixLink});
+}
 
 class TempFolder {
 public:
@@ -30,6 +82,7 @@ public:
     const std::wstring& Path() const { return path_; }
     std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
 
+    // Never enters a link: a directory link is removed as the link.
     static void RemoveTree(const std::wstring& path)
     {
         WIN32_FIND_DATAW found;
@@ -39,7 +92,9 @@ public:
                 const std::wstring name = found.cFileName;
                 if (name == L"." || name == L"..") continue;
                 const std::wstring child = path + L"\\" + name;
-                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+                    RemoveUnixLink(child);
+                } else if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                     RemoveTree(child);
                 } else {
                     ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);

@@ -152,7 +152,11 @@ TEST_F(FilesTest, CreateFolderTreeMakesWhatIsMissingAndLeavesWhatExists)
         {"a parent exists", Existing::Folder, L"kept", L"kept\\new\\newer", true,
          {L"kept\\new", L"kept\\new\\newer"}, {}},
         {"an existing folder", Existing::Folder, L"kept", L"kept", true, {}, {}},
-        {"an existing file", Existing::File, L"file.txt", L"file.txt", true, {}, {}},
+        {"a trailing backslash", Existing::Nothing, nullptr, L"a\\b\\", true, {L"a", L"a\\b"}, {}},
+        {"an existing folder with a trailing backslash", Existing::Folder, L"kept", L"kept\\", true, {}, {}},
+        // No folder stands there at the end, so the caller must not go on as if one did.
+        {"an existing file", Existing::File, L"file.txt", L"file.txt", false, {}, {}},
+        {"an existing file with a trailing backslash", Existing::File, L"file.txt", L"file.txt\\", false, {}, {}},
         {"below a file", Existing::File, L"file.txt", L"file.txt\\sub", false, {}, {L"file.txt\\sub"}},
     };
     int index = 0;
@@ -195,16 +199,18 @@ TEST_F(FilesTest, CreateFolderTreeMakesWhatIsMissingAndLeavesWhatExists)
     }
 }
 
-TEST_F(FilesTest, CreateFolderTreeOfANameWithoutBackslashCreatesNothing)
+TEST_F(FilesTest, CreateFolderTreeOfANameWithoutBackslashCreatesNothingAndReportsIt)
 {
     wchar_t previous[MAX_PATH] = {};
     ::GetCurrentDirectoryW(MAX_PATH, previous);
     ASSERT_TRUE(::SetCurrentDirectoryW(temp_.Path().c_str()));
     const ScopeExit restore([&previous] { ::SetCurrentDirectoryW(previous); });
 
-    EXPECT_TRUE(CreateFolderTree(L"QXDIAG"));
+    EXPECT_FALSE(CreateFolderTree(L"QXDIAG"));
     EXPECT_EQ(::GetFileAttributesW((temp_ / L"QXDIAG").c_str()), INVALID_FILE_ATTRIBUTES);
-    EXPECT_TRUE(CreateFolderTree(L""));
+    EXPECT_FALSE(CreateFolderTree(L""));
+    ASSERT_TRUE(::CreateDirectoryW((temp_ / L"Log").c_str(), nullptr));
+    EXPECT_TRUE(CreateFolderTree(L"Log")) << "an existing folder is looked at";
 }
 
 TEST_F(FilesTest, ApplyOpenAccessOpensFilesAndFoldersAndIgnoresMissingOnes)

@@ -81,12 +81,18 @@ TEST(DeleteFolderTree, RemovesEverythingButReadOnlyFilesAndTheFoldersAboveThem)
     }
 }
 
-TEST(DeleteFolderTree, AFolderThatCannotBeListedCountsAsDone)
+TEST(DeleteFolderTree, OnlyAFolderThatDoesNotExistCountsAsDone)
 {
     TempFolder root(L"delete");
     EXPECT_TRUE(DeleteFolderTree(root / L"missing"));
+    EXPECT_TRUE(DeleteFolderTree(root / L"missing\\deeper"));
     EXPECT_TRUE(DeleteFolderTree(L"Q:\\qxdiag-no-such-drive\\Log"));
-    EXPECT_TRUE(DeleteFolderTree(L""));
+    // A file of that name cannot be listed either, but it is there: no success.
+    ASSERT_TRUE(WriteBytes(root / L"Log", "a file, not a folder\r\n"));
+    EXPECT_FALSE(DeleteFolderTree(root / L"Log"));
+    EXPECT_EQ(ReadBytes(root / L"Log"), "a file, not a folder\r\n");
+    EXPECT_FALSE(DeleteFolderTree(root / L"Log\\below"));
+    EXPECT_FALSE(DeleteFolderTree(L""));
     EXPECT_TRUE(Exists(root.Path())) << "an empty path names nothing, not the current folder";
 }
 
@@ -150,11 +156,13 @@ TEST_F(DirectoryLink, InsideTheFolderIsRemovedAsALinkNeverEntered)
     EXPECT_EQ(Exists(kLink), Exists(folder));
 }
 
-TEST_F(DirectoryLink, GivenAsTheFolderItselfIsRemovedAsALinkOnly)
+TEST_F(DirectoryLink, GivenAsTheFolderItselfIsRefused)
 {
-    const bool removed = DeleteFolderTree(kLink);
+    EXPECT_EQ(FolderTreeDeletionRefusal(kLink), FolderRefusal::Link);
+    EXPECT_FALSE(DeleteFolderTree(kLink));
+    EXPECT_FALSE(DeleteFolderTree(std::wstring(kLink) + L"\\"));
     ExpectTargetUntouched();
-    EXPECT_EQ(removed, !Exists(kLink));
+    EXPECT_TRUE(Exists(kLink));
 }
 
 }  // namespace

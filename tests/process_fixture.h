@@ -14,14 +14,15 @@
 
 namespace qx::test {
 
-// Starts the program `exe` where it lies, without a window; the process, or an
-// empty handle when it could not be started.
-inline UniqueHandleKernel StartStandIn(const std::wstring& exe)
+// Starts the program `exe` where it lies, without a window, with `arguments`
+// after its quoted name; the process, or an empty handle when it could not be
+// started.
+inline UniqueHandleKernel StartStandIn(const std::wstring& exe, const std::wstring& arguments = L"")
 {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started{};
-    std::wstring commandLine = L"\"" + exe + L"\"";
+    std::wstring commandLine = L"\"" + exe + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
     EXPECT_TRUE(::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
                                  nullptr, &startup, &started))
         << ::GetLastError();

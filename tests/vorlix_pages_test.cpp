@@ -590,11 +590,13 @@ std::vector<PolicyCase> PolicyCases()
         {"no policy key", none, {{IDC_DEVTOOLS_ENABLE, none}, {IDC_DEVTOOLS_RESTORE, none}}},
         {"value 2", {true, 2, std::nullopt}, {{IDC_DEVTOOLS_ENABLE, {true, 1, 2}}, {IDC_DEVTOOLS_RESTORE, {true, 2, std::nullopt}}}},
         {"value absent", empty, {{IDC_DEVTOOLS_ENABLE, {true, 1, std::nullopt}}, {IDC_DEVTOOLS_RESTORE, empty}}},
+        // The saved policy is the organisation's, not the 1 the first press wrote.
         {"enabled twice",
          {true, 2, std::nullopt},
          {{IDC_DEVTOOLS_ENABLE, {true, 1, 2}},
-          {IDC_DEVTOOLS_ENABLE, {true, 1, 1}},
-          {IDC_DEVTOOLS_RESTORE, {true, 1, std::nullopt}}}},
+          {IDC_DEVTOOLS_ENABLE, {true, 1, 2}},
+          {IDC_DEVTOOLS_RESTORE, {true, 2, std::nullopt}}}},
+        {"saved by an earlier enable", {true, 1, 0}, {{IDC_DEVTOOLS_ENABLE, {true, 1, 0}}, {IDC_DEVTOOLS_RESTORE, {true, 0, std::nullopt}}}},
         {"restore without enable", {true, 0, std::nullopt}, {{IDC_DEVTOOLS_RESTORE, empty}}},
     };
 }

@@ -29,15 +29,28 @@ std::wstring AddTrailingBackslash(std::wstring_view path)
     return buffer;
 }
 
+namespace {
+
+bool IsFolder(const std::wstring& path)
+{
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
 bool CreateFolderTree(const std::wstring& path)
 {
-    if (::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
-    const std::wstring::size_type lastBackslash = path.rfind(L'\\');
-    if (lastBackslash == std::wstring::npos) return true;
+    // "C:\Log\" names the folder "C:\Log"; a drive root keeps its backslash.
+    std::wstring folder = path;
+    while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
+    if (::GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES) return IsFolder(folder);
+    const std::wstring::size_type lastBackslash = folder.rfind(L'\\');
+    if (lastBackslash == std::wstring::npos) return false;
     // A parent that cannot be made shows up as the failure of the folder itself.
-    CreateFolderTree(path.substr(0, lastBackslash));
-    if (!::CreateDirectoryW(path.c_str(), nullptr)) return false;
-    ApplyOpenAccess(path);
+    CreateFolderTree(folder.substr(0, lastBackslash));
+    if (!::CreateDirectoryW(folder.c_str(), nullptr)) return IsFolder(folder);
+    ApplyOpenAccess(folder);
     return true;
 }
 

@@ -2,6 +2,7 @@
 // Folders, paths and file security. Paths are joined in MAX_PATH buffers; a
 // join that does not fit gives the empty string, never a truncated path.
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -15,19 +16,43 @@ std::wstring JoinPath(std::wstring_view base, std::wstring_view name);
 std::wstring AddTrailingBackslash(std::wstring_view path);
 
 // Makes sure folder `path` exists, creating missing parents first; each folder
-// created gets open access. True when anything of that name already existed or
-// the folder was created, and when `path` holds no backslash (nothing created).
+// created gets open access. True when a folder stands at `path` at the end; a
+// file of that name is a failure. A `path` without a backslash is only looked
+// at, never created.
 bool CreateFolderTree(const std::wstring& path);
 
 // Gives file `from` the name `to` (MoveFileExW, copying across volumes when
 // needed); never replaces an existing `to`. True when it was renamed.
 bool RenameWithoutReplacing(const std::wstring& from, const std::wstring& to);
 
-// Removes folder `path` with everything in it; true when it was removed, and
-// when it cannot be listed (as when it does not exist). A directory link
-// (junction or symbolic link) is removed as a link, never entered, so nothing
-// outside the tree is touched. Read-only files stay, and keep their folders.
+// Why a folder must not be deleted as a tree: only a full path below a drive
+// root, outside the folders Windows needs and reached through no link, may be.
+enum class FolderRefusal {
+    None,
+    NotFullPath,         // relative or drive-relative: "Log", ".", "C:", "\Log"
+    DriveRoot,           // "C:\", or what resolves to it: "C:\Log\.."
+    NetworkOrDevice,     // UNC, "\\?\" and "\\.\" paths, reserved device names
+    UnexpandedVariable,  // holds "%"
+    InvalidCharacter,    // a stream, a wildcard or another character no folder name has
+    TooLong,             // does not resolve within MAX_PATH
+    WindowsFolder,       // is or holds the Windows, Program Files, ProgramData or Users folder, or a profile
+    Link,                // the folder or a folder above it is a reparse point
+};
+FolderRefusal FolderTreeDeletionRefusal(const std::wstring& path);
+
+// Removes folder `path` with everything in it; true when it is gone, and when
+// it does not exist. False when it is refused (FolderTreeDeletionRefusal) and
+// when anything in it stays: a read-only file, a file another program holds,
+// an entry swapped during the walk. Every folder is opened without following
+// links and its entries are opened and deleted through it, so a link is
+// removed as a link and what it points to is never touched.
 bool DeleteFolderTree(const std::wstring& path);
+
+// Tests only: runs after each folder's entries are listed, before any is deleted.
+struct FolderDeleteSeam {
+    std::function<void()> afterListing;
+};
+FolderDeleteSeam& TheFolderDeleteSeam();
 
 // Gives a file or folder a NULL DACL (everyone has full access); failures pass
 // unnoticed.

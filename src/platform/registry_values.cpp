@@ -68,6 +68,12 @@ std::optional<DWORD> QueryDwordValue(HKEY key, const std::wstring& name)
     return number;
 }
 
+bool ValueExists(HKEY key, const std::wstring& name)
+{
+    // A value too big for no buffer at all still exists: ERROR_SUCCESS with its size.
+    return ::RegQueryValueExW(key, name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
 LSTATUS SetStringValue(HKEY key, const std::wstring& name, const std::wstring& text)
 {
     return ::RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),

@@ -32,6 +32,9 @@ std::optional<std::wstring> QueryStringValue(HKEY key, const std::wstring& name,
 // A REG_DWORD value; nothing when it is missing or has another type.
 std::optional<DWORD> QueryDwordValue(HKEY key, const std::wstring& name);
 
+// Whether `name` exists on `key`, of any type.
+bool ValueExists(HKEY key, const std::wstring& name);
+
 // REG_SZ of 2 x (length + 1) bytes, the terminating zero included.
 LSTATUS SetStringValue(HKEY key, const std::wstring& name, const std::wstring& text);
 LSTATUS SetDwordValue(HKEY key, const std::wstring& name, DWORD number);

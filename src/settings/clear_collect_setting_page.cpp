@@ -8,8 +8,10 @@
 #include "resource.h"
 #include "settings/product_settings.h"
 
+#include <array>
 #include <initializer_list>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace qx {
@@ -38,6 +40,32 @@ void DeleteValues(std::initializer_list<ProductSetting> ids)
     UniqueHkey key;
     if (OpenSettingKey(Setting(*ids.begin()), KeyPurpose::Delete, key) != ERROR_SUCCESS) return;
     for (ProductSetting id : ids) DeleteValue(key.get(), Setting(id).Name);
+}
+
+// The message for a folder that is not deleted: the folder and why. Filled in
+// by hand rather than by a printf, since the folder may hold a "%".
+std::wstring RefusalText(const std::wstring& folder, FolderRefusal refusal)
+{
+    static constexpr std::array<std::pair<FolderRefusal, UINT>, 8> kReasons{{
+        {FolderRefusal::NotFullPath, IDS_REFUSED_NOT_FULL_PATH},
+        {FolderRefusal::DriveRoot, IDS_REFUSED_DRIVE_ROOT},
+        {FolderRefusal::NetworkOrDevice, IDS_REFUSED_NETWORK_OR_DEVICE},
+        {FolderRefusal::UnexpandedVariable, IDS_REFUSED_VARIABLE},
+        {FolderRefusal::InvalidCharacter, IDS_REFUSED_CHARACTER},
+        {FolderRefusal::TooLong, IDS_REFUSED_TOO_LONG},
+        {FolderRefusal::WindowsFolder, IDS_REFUSED_WINDOWS_FOLDER},
+        {FolderRefusal::Link, IDS_REFUSED_LINK},
+    }};
+    std::wstring reason;
+    for (const auto& [kind, textId] : kReasons) {
+        if (kind == refusal) reason = LoadResourceString(textId);
+    }
+    std::wstring text = LoadResourceString(IDS_LOGFOLDER_REFUSED);
+    for (const std::wstring& part : {folder, reason}) {
+        const std::wstring::size_type at = text.find(L"%s");
+        if (at != std::wstring::npos) text.replace(at, 2, part);
+    }
+    return text;
 }
 
 }  // namespace
@@ -77,13 +105,24 @@ void CClearCollectSettingPage::OnApply()
     }
     // The programs hold their log files open; they go before the folder does.
     for (const wchar_t* name : ProductProcessNames) TerminateProcessesByName(name);
-    if (::IsDlgButtonChecked(Handle(), IDC_DELETE_LOGFOLDER) == BST_CHECKED && !DeleteFolderTree(shown_.Folder)) {
-        ShowStandardMessage(Handle(), IDS_LOGFOLDER_DELETE_FAILED, MB_ICONEXCLAMATION);
-        return;
-    }
+    if (::IsDlgButtonChecked(Handle(), IDC_DELETE_LOGFOLDER) == BST_CHECKED && !DeleteLogFolder()) return;
     // A refused restart goes unreported; the page change follows anyway.
     RestartComputer(::GetAncestor(Handle(), GA_ROOT));
     ShowPageById(IDD_LOGSETTING_PAGE, 0);
+}
+
+bool CClearCollectSettingPage::DeleteLogFolder()
+{
+    // Whatever the registry named, the tool deletes only what can be a log folder.
+    if (const FolderRefusal refusal = FolderTreeDeletionRefusal(shown_.Folder); refusal != FolderRefusal::None) {
+        ShowStandardMessageText(Handle(), RefusalText(shown_.Folder, refusal), MB_ICONEXCLAMATION);
+        return false;
+    }
+    if (!DeleteFolderTree(shown_.Folder)) {
+        ShowStandardMessage(Handle(), IDS_LOGFOLDER_DELETE_FAILED, MB_ICONEXCLAMATION);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace qx

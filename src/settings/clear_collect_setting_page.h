@@ -28,6 +28,8 @@ protected:
 
 private:
     void OnApply();
+    // Deletes the folder shown; reports a refusal or a failure and returns false.
+    bool DeleteLogFolder();
 
     // Check box 1050 is no field: Apply asks the control, and it keeps its
     // state across visits.

@@ -64,8 +64,13 @@ std::wstring VorlixInstallFolder() { return StringSettingOr(ProductSetting::Vorl
 
 int ShowStandardMessage(HWND window, UINT textId, UINT style)
 {
+    return ShowStandardMessageText(window, LoadResourceString(textId), style);
+}
+
+int ShowStandardMessageText(HWND window, const std::wstring& text, UINT style)
+{
     HWND owner = window ? ::GetAncestor(window, GA_ROOT) : nullptr;
-    return ShowMessageBox(owner, LoadResourceString(textId), kAppTitle, StandardMessageStyle(style));
+    return ShowMessageBox(owner, text, kAppTitle, StandardMessageStyle(style));
 }
 
 void OfferRestart(HWND page)

@@ -115,6 +115,8 @@ inline constexpr wchar_t kAppTitle[] = L"QXDIAG";
 // may be any window inside it). A style without an icon gets one: MB_OK the
 // exclamation, MB_YESNO the question.
 int ShowStandardMessage(HWND window, UINT textId, UINT style);
+// The same box with a text made at run time.
+int ShowStandardMessageText(HWND window, const std::wstring& text, UINT style);
 
 // Asks whether to restart (message 201, the standard box) and restarts Windows
 // on Yes. A refused restart goes unreported: the caller moves on anyway.

@@ -105,9 +105,9 @@ void CVLXConsoleLogPage::OnEnableDeveloperTools()
     // A browser without its policy key is left alone; write failures go unreported.
     UniqueHkey key;
     if (OpenSettingKey(policy, KeyPurpose::Write, key) == ERROR_SUCCESS) {
-        if (const std::optional<DWORD> before = QueryDwordValue(key.get(), policy.Name)) {
-            SetDwordValue(key.get(), original.Name, *before);
-        }
+        // A second press must not save the tool's own 1 over the policy kept by the first.
+        const std::optional<DWORD> before = QueryDwordValue(key.get(), policy.Name);
+        if (before && !ValueExists(key.get(), original.Name)) SetDwordValue(key.get(), original.Name, *before);
         SetDwordValue(key.get(), policy.Name, *policy.FixedNumber);
         key.reset();
     }

@@ -17,10 +17,11 @@ void RenamePair(const std::wstring& install, const wchar_t* first, const wchar_t
     RenameWithoutReplacing(InstallFile(install, second), InstallFile(install, secondTo));
 }
 
-// Both buttons report a failed launch with the same message.
-void LaunchAndReport(HWND page, const std::wstring& program, UINT startedTextId)
+// Both buttons report a failed launch with the same message. Only a program
+// that is there in the install folder is started, and only by its full path.
+void LaunchAndReport(HWND page, const std::wstring& install, const wchar_t* program, UINT startedTextId)
 {
-    if (StartProgram(program)) {
+    if (InstallFileExists(install, program) && StartProgram(InstallFile(install, program))) {
         ShowStandardMessage(page, startedTextId, MB_ICONINFORMATION);
     } else {
         ShowStandardMessage(page, IDS_VLX_START_FAILED, MB_OK);
@@ -73,18 +74,23 @@ void CVLXLogExecPage::OnStart()
     if (InstallFileExists(install, kExtensionLogExe)) {
         RenamePair(install, kExtensionExe, kExtensionOriginal, kExtensionLogExe, kExtensionExe);
     }
-    LaunchAndReport(Handle(), InstallFile(install, kVorlixLogExe), IDS_VLX_STARTED);
+    LaunchAndReport(Handle(), install, kVorlixLogExe, IDS_VLX_STARTED);
 }
 
 void CVLXLogExecPage::OnStop()
 {
     TerminateProcessesByName(kVorlixLogExe);
-    // Unlike Start, nothing is checked before the normal client is launched.
+    // Without an install folder nothing is renamed, and no "Vorlix.exe" is
+    // looked for wherever the shell would search.
     const std::wstring install = VorlixInstallFolder();
+    if (install.empty()) {
+        ShowStandardMessage(Handle(), IDS_VLX_NOT_INSTALLED, MB_OK);
+        return;
+    }
     if (InstallFileExists(install, kExtensionOriginal)) {
         RenamePair(install, kExtensionExe, kExtensionLogExe, kExtensionOriginal, kExtensionExe);
     }
-    LaunchAndReport(Handle(), InstallFile(install, kVorlixExe), IDS_VLX_STOPPED);
+    LaunchAndReport(Handle(), install, kVorlixExe, IDS_VLX_STOPPED);
 }
 
 }  // namespace qx

@@ -1,18 +1,25 @@
 #include "vorlix/vorlix_client.h"
 
+#include "platform/files.h"
 #include "platform/registry_values.h"
 #include "resource.h"
 #include "settings/product_settings.h"
 
-#include <shlwapi.h>
-
 namespace qx {
 
-std::wstring InstallFile(const std::wstring& install, const wchar_t* name) { return install + name; }
+std::wstring InstallFile(const std::wstring& install, const wchar_t* name)
+{
+    // A relative folder would be looked up from wherever the tool was started.
+    const bool full = (install.size() >= 3 && install[1] == L':' && install[2] == L'\\') ||
+                      (install.size() >= 3 && install[0] == L'\\' && install[1] == L'\\');
+    return full ? JoinPath(install, name) : std::wstring();
+}
 
 bool InstallFileExists(const std::wstring& install, const wchar_t* name)
 {
-    return ::PathFileExistsW(InstallFile(install, name).c_str()) != FALSE;
+    const std::wstring file = InstallFile(install, name);
+    const DWORD attributes = file.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(file.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool PointAutostartAt(HWND page, const wchar_t* exeName, UINT missingTextId)

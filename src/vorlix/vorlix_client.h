@@ -14,9 +14,11 @@ inline constexpr wchar_t kExtensionExe[] = L"vlxExtension.exe";
 inline constexpr wchar_t kExtensionLogExe[] = L"vlxExtensionLog.exe";
 inline constexpr wchar_t kExtensionOriginal[] = L"vlxExtension.exe.org";
 
-// `install` immediately followed by `name`: the stored install folder carries
-// its own trailing backslash, so none is added.
+// `name` in the install folder, joined with one backslash whether or not the
+// stored folder ends in one; empty when the folder is no full path (drive or
+// UNC) or the result would not fit MAX_PATH.
 std::wstring InstallFile(const std::wstring& install, const wchar_t* name);
+// Whether `name` is a file (not a folder) in the install folder.
 bool InstallFileExists(const std::wstring& install, const wchar_t* name);
 
 // Points the autostart value "Vorlix" at `exeName` in the install folder,
