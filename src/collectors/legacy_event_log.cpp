@@ -32,12 +32,13 @@ public:
         AppendRunLogEntry(runLogPath_, L"export eventlog '" + std::wstring(step.Name) + L"' >> " + fileName);
     }
 
-    void Save(const EventLogStep& step, const std::wstring& outputPath) const override
+    bool Save(const EventLogStep& step, const std::wstring& outputPath) const override
     {
         // Nothing is deleted first: a backup that meets an earlier file fails
         // and leaves it. Missing logs and failed backups are not logged.
         BackupEventLog(std::wstring(step.Name), outputPath);
         ApplyOpenAccess(outputPath);
+        return true;
     }
 
 private:
