@@ -65,7 +65,7 @@ std::wstring VorlixInstallFolder() { return StringSettingOr(ProductSetting::Vorl
 int ShowStandardMessage(HWND window, UINT textId, UINT style)
 {
     HWND owner = window ? ::GetAncestor(window, GA_ROOT) : nullptr;
-    return ShowMessageBox(owner, LoadResourceString(textId), kAppTitle, StandardMessageStyle(style));
+    return ShowMessageBox(owner, LoadResourceString(textId), ProgramName(), StandardMessageStyle(style));
 }
 
 void OfferRestart(HWND page)
