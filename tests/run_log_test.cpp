@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <ctime>
 #include <limits>
 #include <string>
@@ -189,6 +190,33 @@ TEST_F(RunLogTest, EntriesStartWithTheUtcTimeOfWriting)
     EXPECT_NE(SecondOfStamp(first, before, after), -1) << first << " is not between " << before << " and " << after;
     EXPECT_NE(SecondOfStamp(second, before, after), -1) << second << " is not between " << before << " and " << after;
     EXPECT_EQ(bytes, first + ": " + kJohoShushu932 + "\r\n" + second + ": caf?\r\n");
+}
+
+std::string Stamp(const SYSTEMTIME& time)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d", time.wYear, time.wMonth, time.wDay, time.wHour,
+                  time.wMinute, time.wSecond);
+    return text;
+}
+
+// The tests run in the users' zone, 9 hours ahead of UTC, where the local time
+// cannot pass for UTC.
+TEST_F(RunLogTest, EntryTimeIsTheUtcCalendarTimeNotTheLocalOne)
+{
+    TIME_ZONE_INFORMATION zone{};
+    ASSERT_NE(::GetTimeZoneInformation(&zone), TIME_ZONE_ID_INVALID);
+    ASSERT_EQ(zone.Bias, -540) << "Wine runs with TZ=Asia/Tokyo";
+
+    SYSTEMTIME before;
+    ::GetSystemTime(&before);
+    EXPECT_TRUE(AppendRunLogEntry(log_, L"x"));
+    SYSTEMTIME after;
+    ::GetSystemTime(&after);
+    const std::string stamp = ReadBytes(log_).substr(0, 19);
+    // The stamps sort as times do.
+    EXPECT_LE(Stamp(before), stamp);
+    EXPECT_LE(stamp, Stamp(after));
 }
 
 TEST(RunLogTimeTest, FormatLogTimeGivesUtcCalendarTimesUpToTheYear9999)
