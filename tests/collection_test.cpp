@@ -45,6 +45,23 @@ std::vector<std::string> ReadLines(const std::wstring& path)
     return lines;
 }
 
+// The items of a combo box, in list order.
+std::vector<std::wstring> ComboItems(HWND combo)
+{
+    std::vector<std::wstring> items;
+    const LRESULT count = ::SendMessageW(combo, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        const LRESULT length = ::SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
+        if (length < 0) break;
+        std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+        const LRESULT copied =
+            ::SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()));
+        text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
+        items.push_back(text);
+    }
+    return items;
+}
+
 bool IsDirectory(const std::wstring& path)
 {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
@@ -525,7 +542,8 @@ TEST_F(SaveTest, DetailDialogShowsTheStoredChoicesOkStoresCancelKeeps)
     openDetail([&](HWND detail) {
         EXPECT_EQ(::GetWindow(detail, GW_OWNER), dlg.Handle());
         HWND period = ::GetDlgItem(detail, IDC_PERIOD);
-        EXPECT_EQ(::SendMessageW(period, CB_GETCOUNT, 0, 0), 5);
+        const std::vector<std::wstring> periods{L"過去48時間", L"過去7日間", L"過去30日間", L"過去60日間", L"すべて"};
+        EXPECT_EQ(ComboItems(period), periods);
         EXPECT_EQ(WindowText(period), L"過去7日間");
         for (int id = IDC_SYSTEM_INFO; id <= IDC_SECURITY_FAILURE; ++id) {
             EXPECT_EQ(::IsDlgButtonChecked(detail, id), BST_CHECKED) << id;
