@@ -310,12 +310,14 @@ public:
     // True once the stuck process runs and its unfinished `file` is there.
     bool Seen(const std::wstring& file)
     {
-        if (!process_) Find();
-        return process_ && ::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT && Exists(file);
+        if (!Running()) Find();
+        return Running() && Exists(file);
     }
     bool Gone() const { return process_ && ::WaitForSingleObject(process_.get(), 0) == WAIT_OBJECT_0; }
 
 private:
+    bool Running() const { return process_ && ::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
+    // An earlier export's wevtutil may still be listed while it ends.
     void Find()
     {
         const UniqueHandleKernel snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
@@ -326,7 +328,7 @@ private:
             if (entry.th32ParentProcessID == ::GetCurrentProcessId() &&
                 ::lstrcmpiW(entry.szExeFile, L"wevtutil.exe") == 0) {
                 process_.reset(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, entry.th32ProcessID));
-                return;
+                if (Running()) return;
             }
         } while (::Process32NextW(snapshot.get(), &entry));
     }
