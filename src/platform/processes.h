@@ -26,7 +26,8 @@ enum class RunEnd {
 
 struct RunResult {
     RunEnd End;
-    // Of the start, or of ending a stopped or timed-out program; 0 when it worked.
+    // Of the start (an SE_ERR_ code when the shell gave one), or of ending a
+    // stopped or timed-out program; 0 when it worked.
     DWORD Error;
 };
 
