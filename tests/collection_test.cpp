@@ -45,6 +45,23 @@ std::vector<std::string> ReadLines(const std::wstring& path)
     return lines;
 }
 
+// The items of a combo box, in list order.
+std::vector<std::wstring> ComboItems(HWND combo)
+{
+    std::vector<std::wstring> items;
+    const LRESULT count = ::SendMessageW(combo, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        const LRESULT length = ::SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
+        if (length < 0) break;
+        std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+        const LRESULT copied =
+            ::SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()));
+        text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
+        items.push_back(text);
+    }
+    return items;
+}
+
 bool IsDirectory(const std::wstring& path)
 {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
@@ -73,6 +90,19 @@ bool GatedStep(CollectionProgress& progress, const std::wstring& runLog)
         ::Sleep(10);
     }
     AppendRunLogLine(runLog, L"gated");
+    return true;
+}
+
+// Looks at the user's cancel only once the gate opens, so that the dialog is
+// driven while its worker surely still runs.
+bool LateCheckingStep(CollectionProgress& progress, const std::wstring& runLog)
+{
+    for (int i = 0; i < 1000 && !g_gateOpen; ++i) ::Sleep(10);
+    if (progress.CancelRequested()) {
+        AppendRunLogEntry(runLog, L"cancel");
+        return false;
+    }
+    AppendRunLogLine(runLog, L"late");
     return true;
 }
 
@@ -185,10 +215,10 @@ protected:
     }
 
     // Runs the dialog; `whileOpen` runs once inside its modal loop.
-    void Run(const std::function<void(HWND)>& whileOpen)
+    void Run(const std::function<void(HWND)>& whileOpen, Collector first = GatedStep)
     {
         const CollectionPlan plan{{WriteAlways},
-                                  {{&CollectRequest::WantEventLogs, GatedStep},
+                                  {{&CollectRequest::WantEventLogs, first},
                                    {&CollectRequest::WantDebugLogs, DebugStep}}};
         dialog = std::make_unique<CProgDlg>(&request, plan);
         const int seen = test::WhileRunning(IDD_PROGRESS_DLG, [&] { result = dialog->DoModal(nullptr); }, whileOpen);
@@ -259,6 +289,62 @@ TEST_F(ProgressDialogTest, EscDuringTheRunAsksAndDoesNotEndTheDialog)
     EXPECT_EQ(asked.size(), 1u);
     EXPECT_EQ(dialog->Outcome(), RunOutcome::Completed) << "the dialog ended only after the worker";
     EXPECT_EQ(Log().back(), kSeparator);
+}
+
+// Whatever reaches the dialog while its worker runs, it ends only after the
+// worker: the run completes or stops as asked.
+TEST_F(ProgressDialogTest, NoKeyOrCommandEndsTheDialogBeforeItsWorker)
+{
+    const auto esc = [](HWND progress) { test::PressKey(::GetDlgItem(progress, IDC_CANCEL_RUN), VK_ESCAPE); };
+    const auto closeBox = [](HWND progress) { ::SendMessageW(progress, WM_SYSCOMMAND, SC_CLOSE, 0); };
+    // With the focus on no button, Enter is the dialog's IDOK.
+    const auto enter = [](HWND progress) {
+        ::SetFocus(progress);
+        test::PressKey(progress, VK_RETURN);
+    };
+    const auto postedOk = [](HWND progress) {
+        ::PostMessageW(progress, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        test::PumpMessages();
+    };
+    const struct {
+        const char* name;
+        bool yesFirst;
+        std::vector<std::function<void(HWND)>> actions;
+        RunOutcome outcome;
+        std::vector<std::string> log;
+    } cases[] = {
+        {"Esc and the close box after Yes", true, {esc, closeBox}, RunOutcome::Stopped, {kSeparator, "always"}},
+        {"Enter and a posted IDOK", false, {enter, postedOk}, RunOutcome::Completed,
+         {kSeparator, "always", "late", "debug", kSeparator}},
+        {"Enter and a posted IDOK after Yes", true, {enter, postedOk}, RunOutcome::Stopped, {kSeparator, "always"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        g_gateOpen = false;
+        asked.clear();
+        answer = [&](const std::wstring&) { return c.yesFirst ? IDYES : IDNO; };
+        ::DeleteFileW(RunLogPath(folder.Path()).c_str());
+        bool stayed = false;
+        Run(
+            [&](HWND progress) {
+                if (c.yesFirst) ::SendMessageW(::GetDlgItem(progress, IDC_CANCEL_RUN), BM_CLICK, 0, 0);
+                for (const auto& action : c.actions) action(progress);
+                stayed = ::IsWindow(progress) && dialog->ModalRunning() && !dialog->WorkFinished();
+                g_gateOpen = true;
+            },
+            LateCheckingStep);
+        EXPECT_TRUE(stayed);
+        EXPECT_EQ(asked.size(), c.yesFirst ? 1u : 0u) << "no second question once Yes was given";
+        EXPECT_EQ(result, IDCANCEL);
+        EXPECT_EQ(dialog->Outcome(), c.outcome) << "the dialog ended only after the worker";
+        std::vector<std::string> log = Log();
+        if (c.outcome == RunOutcome::Stopped) {
+            ASSERT_EQ(log.size(), 3u);
+            EXPECT_TRUE(EndsWith(log.back(), ": cancel")) << log.back();
+            log.pop_back();
+        }
+        EXPECT_EQ(log, c.log);
+    }
 }
 
 TEST_F(ProgressDialogTest, WorkerFinishingWhileTheQuestionIsOpenThenYesCountsAsCancelled)
@@ -456,7 +542,8 @@ TEST_F(SaveTest, DetailDialogShowsTheStoredChoicesOkStoresCancelKeeps)
     openDetail([&](HWND detail) {
         EXPECT_EQ(::GetWindow(detail, GW_OWNER), dlg.Handle());
         HWND period = ::GetDlgItem(detail, IDC_PERIOD);
-        EXPECT_EQ(::SendMessageW(period, CB_GETCOUNT, 0, 0), 5);
+        const std::vector<std::wstring> periods{L"過去48時間", L"過去7日間", L"過去30日間", L"過去60日間", L"すべて"};
+        EXPECT_EQ(ComboItems(period), periods);
         EXPECT_EQ(WindowText(period), L"過去7日間");
         for (int id = IDC_SYSTEM_INFO; id <= IDC_SECURITY_FAILURE; ++id) {
             EXPECT_EQ(::IsDlgButtonChecked(detail, id), BST_CHECKED) << id;

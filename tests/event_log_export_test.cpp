@@ -13,9 +13,11 @@
 #include "ui_test_support.h"
 
 #include <commctrl.h>
+#include <tlhelp32.h>
 #include <sddl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -253,7 +255,9 @@ TEST_F(EventLogExportTest, NothingElseChosenRunsTheProductLogsAndStillChecksThre
     }
 }
 
-TEST_F(EventLogExportTest, CancelIsSeenOnlyAtTheThreeChecks)
+// A cancel confirmed between two exports (the stand-in ends at once) is seen
+// at the three checks.
+TEST_F(EventLogExportTest, CancelBetweenExportsIsSeenAtTheThreeChecks)
 {
     const struct {
         const char* name;
@@ -262,7 +266,7 @@ TEST_F(EventLogExportTest, CancelIsSeenOnlyAtTheThreeChecks)
         size_t calls;
         std::vector<std::wstring> lastEvents;
     } cases[] = {
-        {"during step 1, nothing else chosen", 20, true, 3, {L"bar:50", L"check"}},
+        {"after step 3, nothing else chosen", 50, true, 3, {L"bar:50", L"check"}},
         {"during step 4", 60, false, 4, {L"bar:60", kSystemDone, L"check"}},
         {"during step 5", 70, false, 5, {L"bar:70", kApplicationDone, L"check"}},
         {"during step 6", 80, false, 6, {L"bar:80", kSecurityDone, L"check"}},
@@ -283,6 +287,103 @@ TEST_F(EventLogExportTest, CancelIsSeenOnlyAtTheThreeChecks)
         ASSERT_GE(fresh.events.size(), c.lastEvents.size());
         EXPECT_EQ(std::vector<std::wstring>(fresh.events.end() - c.lastEvents.size(), fresh.events.end()),
                   c.lastEvents);
+    }
+}
+
+// The stand-in wevtutil stuck on one channel, as the child of this process:
+// seen while the collector waits for it, and ended afterwards whatever the
+// collector did.
+class StuckWevtutil {
+public:
+    explicit StuckWevtutil(const wchar_t* channel) { ::SetEnvironmentVariableW(L"QX_WEVTUTIL_HANG", channel); }
+    ~StuckWevtutil()
+    {
+        ::SetEnvironmentVariableW(L"QX_WEVTUTIL_HANG", nullptr);
+        if (process_ && ::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
+            ::TerminateProcess(process_.get(), 99);
+            ::WaitForSingleObject(process_.get(), 5000);
+        }
+    }
+    StuckWevtutil(const StuckWevtutil&) = delete;
+    StuckWevtutil& operator=(const StuckWevtutil&) = delete;
+
+    // True once the stuck process runs and its unfinished `file` is there.
+    bool Seen(const std::wstring& file)
+    {
+        if (!Running()) Find();
+        return Running() && Exists(file);
+    }
+    bool Gone() const { return process_ && ::WaitForSingleObject(process_.get(), 0) == WAIT_OBJECT_0; }
+
+private:
+    bool Running() const { return process_ && ::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
+    // An earlier export's wevtutil may still be listed while it ends.
+    void Find()
+    {
+        const UniqueHandleKernel snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+        PROCESSENTRY32W entry{};
+        entry.dwSize = sizeof entry;
+        if (!snapshot || snapshot.get() == INVALID_HANDLE_VALUE || !::Process32FirstW(snapshot.get(), &entry)) return;
+        do {
+            if (entry.th32ParentProcessID == ::GetCurrentProcessId() &&
+                ::lstrcmpiW(entry.szExeFile, L"wevtutil.exe") == 0) {
+                process_.reset(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, entry.th32ProcessID));
+                if (Running()) return;
+            }
+        } while (::Process32NextW(snapshot.get(), &entry));
+    }
+
+    UniqueHandleKernel process_;
+};
+
+TEST_F(EventLogExportTest, CancelEndsAStuckWevtutilAndLeavesNoPartialFile)
+{
+    StuckWevtutil stuck(L"TOVRA Security");
+    progress.cancelWhen = [&] { return stuck.Seen(Event(L"tovrasecurity.evtx")); };
+    // Bounded, so that a collector that never looks ends the test all the same.
+    EXPECT_FALSE(ExportEventLogsAt(progress, runLog, kNow, 60000));
+
+    EXPECT_TRUE(stuck.Gone()) << "the stuck wevtutil was ended before the collector returned";
+    EXPECT_FALSE(Exists(Event(L"tovrasecurity.evtx")));
+    EXPECT_TRUE(WrittenByStandIn(L"tovra.evtx"));
+    EXPECT_EQ(Calls().size(), 2u) << "no log after the cancelled one";
+    std::vector<std::string> expected = ProductLogLines(kWeekFilterLine, {});
+    expected.resize(6);
+    expected.push_back("T: cancel");
+    EXPECT_EQ(RunLogLinesWithoutTimes(runLog), expected);
+    // Seen while the export ran: no bar for it.
+    const auto lastReport = std::find_if(progress.events.rbegin(), progress.events.rend(),
+                                         [](const std::wstring& event) { return event != L"check"; });
+    ASSERT_NE(lastReport, progress.events.rbegin());
+    EXPECT_EQ(*lastReport, kTovraSecurityRunning);
+}
+
+TEST_F(EventLogExportTest, StuckWevtutilIsEndedAfterTheTimeLimitAndTheRunGoesOn)
+{
+    StuckWevtutil stuck(L"Vorlix");
+    bool seen = false;
+    progress.cancelWhen = [&] {
+        seen = seen || stuck.Seen(Event(L"vorlix.evtx"));
+        return false;
+    };
+    EXPECT_TRUE(ExportEventLogsAt(progress, runLog, kNow, 2000));
+
+    EXPECT_TRUE(seen);
+    EXPECT_TRUE(stuck.Gone());
+    EXPECT_FALSE(Exists(Event(L"vorlix.evtx"))) << "an export cut short is no export";
+    const std::string& window = kWeekFilterLine;
+    const std::string allLevels = " AND " + std::string(kAllLevels.begin(), kAllLevels.end());
+    std::vector<std::string> expected = ProductLogLines(window, {
+        "T: export eventlog 'Vorlix' error. wevtutil did not end within 2 seconds and was ended.",
+        "T: export eventlog 'System'",      "\tfile: system.evtx",      window + allLevels,
+        "T: export eventlog 'Application'", "\tfile: application.evtx", window + allLevels,
+        "T: export eventlog 'Security'",    "\tfile: security.evtx",    window + " AND ",
+    });
+    EXPECT_EQ(RunLogLinesWithoutTimes(runLog), expected);
+    EXPECT_EQ(progress.events, kEverySixSteps);
+    for (const wchar_t* file : {L"tovra.evtx", L"tovrasecurity.evtx", L"system.evtx", L"application.evtx",
+                                L"security.evtx"}) {
+        EXPECT_TRUE(WrittenByStandIn(file)) << file;
     }
 }
 
@@ -317,7 +418,7 @@ TEST_F(EventLogExportTest, OutputFileGetsOpenAccess)
     ApplyOpenAccess(Event(L"open.evtx"));
     ASSERT_NE(dacl(Event(L"new.evtx")), dacl(Event(L"open.evtx")));
 
-    ASSERT_TRUE(RunWevtutilExport(L"TOVRA", Event(L"tovra.evtx"), L"", 0, 0));
+    ASSERT_EQ(RunWevtutilExport(L"TOVRA", Event(L"tovra.evtx"), L"", 0, 0).End, RunEnd::Ended);
     EXPECT_EQ(dacl(Event(L"tovra.evtx")), dacl(Event(L"open.evtx")));
 }
 
@@ -344,7 +445,7 @@ TEST_F(EventLogExportTest, PlantedWevtutilBesideTheExeOrInTheWorkingFolderIsNotR
     ASSERT_TRUE(::CopyFileW(standIn.c_str(), inWorking.c_str(), FALSE));
     ASSERT_TRUE(::SetCurrentDirectoryW(working.Path().c_str()));
 
-    EXPECT_TRUE(RunWevtutilExport(L"TOVRA", Event(L"tovra.evtx"), L"", 0, 0));
+    EXPECT_EQ(RunWevtutilExport(L"TOVRA", Event(L"tovra.evtx"), L"", 0, 0).End, RunEnd::Ended);
     EXPECT_EQ(Calls(), std::vector<std::wstring>{Epl(L"TOVRA", L"tovra.evtx")});
     const std::string program(standIn.begin(), standIn.end());  // ASCII
     EXPECT_NE(ReadBytes(Event(L"tovra.evtx")).find("\r\nprogram: " + program + "\r\n"), std::string::npos)

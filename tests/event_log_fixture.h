@@ -12,36 +12,45 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace qx::test {
 
 // Events in the order reported: "title:<text>", "status:<text>", "bar:<n>",
-// and "check" for every look at CancelRequested.
+// and "check" for every look at CancelRequested at a checkpoint. The looks
+// while a log is being saved (as many as the save's wait takes) come before
+// that step's bar; they are counted apart instead, as no checkpoint comes
+// right before a step's bar.
 class RecordingProgress : public CollectionProgress {
 public:
     const CollectRequest& Request() const override { return request; }
     bool CancelRequested() const override
     {
         events.push_back(L"check");
+        if (!cancelled_ && cancelWhen && cancelWhen()) cancelled_ = true;
         return cancelled_;
     }
     void SetStepTitle(const std::wstring& text) override { events.push_back(L"title:" + text); }
     void SetStatus(const std::wstring& text) override { events.push_back(L"status:" + text); }
     void SetProgress(int position) override
     {
+        for (; position < 100 && !events.empty() && events.back() == L"check"; events.pop_back()) ++checksWhileSaving;
         events.push_back(L"bar:" + std::to_wstring(position));
         if (position == cancelAtBar) cancelled_ = true;
     }
 
     CollectRequest request;
-    // The user confirms Cancel as soon as the bar reaches this position.
+    // The user confirms Cancel as soon as the bar reaches this position, or
+    // when this, asked at a look at CancelRequested, says so.
     int cancelAtBar = -1;
+    std::function<bool()> cancelWhen;
     mutable std::vector<std::wstring> events;
+    int checksWhileSaving = 0;
 
 private:
-    bool cancelled_ = false;
+    mutable bool cancelled_ = false;
 };
 
 // What RecordingProgress records for the collectors' texts.

@@ -10,6 +10,7 @@
 #include "platform/system.h"
 #include "resource.h"
 #include "event_log_fixture.h"
+#include "registry_fixture.h"
 #include "ui_test_support.h"
 
 #include <gtest/gtest.h>
@@ -110,6 +111,25 @@ TEST_F(LegacyEventLogTest, BeforeVistaCancelIsSeenOnlyAtTheThreeChecks)
         EXPECT_EQ(std::vector<std::wstring>(cancelling.events.end() - c.lastEvents.size(), cancelling.events.end()),
                   c.lastEvents);
     }
+}
+
+// For a name it does not know, the service would back up its Application log.
+TEST_F(LegacyEventLogTest, BeforeVistaALogTheServiceDoesNotKnowIsSkippedWithATimedLine)
+{
+    const std::wstring vorlixKey = L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Vorlix";
+    const test::MovedAside aside({vorlixKey});
+    progress.request.LegacySecurityLog = 0;
+    EXPECT_TRUE(BackupEventLogs(progress, runLog));
+
+    std::vector<std::string> lines = RunLogLinesWithoutTimes(runLog);
+    ASSERT_EQ(lines.size(), 6u);
+    const std::string skip = "T: export eventlog 'Vorlix' skipped. no key SYSTEM\\CurrentControlSet\\Services\\"
+                             "EventLog\\Vorlix (2:";
+    EXPECT_EQ(lines[3].substr(0, skip.size()), skip) << lines[3];
+    EXPECT_GT(lines[3].size(), skip.size() + 2) << "with the system's text";
+    EXPECT_EQ(lines[3].back(), ')');
+    lines.erase(lines.begin() + 3);
+    EXPECT_EQ(lines, Entries({kSystemEntry, kApplicationEntry}));
 }
 
 TEST_F(LegacyEventLogTest, BeforeVistaBackupFromAnEarlierRunIsLeftUnchanged)

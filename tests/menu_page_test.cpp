@@ -131,8 +131,10 @@ TEST_F(ServerCheckTest, SettingsButtonsAreDisabledWhereTheServerExecutableIs)
         {"a folder without the server", L"ServerPath", REG_SZ, StringBytes(folder / L"other"), false},
         {"a number", L"ServerPath", REG_DWORD, test::DwordBytes(1), false},
         {"data too long for 260 characters", L"ServerPath", REG_SZ, padded, false},
-        // The empty path names the file in the current folder.
-        {"empty", L"ServerPath", REG_SZ, {}, true},
+        // An empty path is no server part, although QXServer.exe lies in the current folder.
+        {"empty", L"ServerPath", REG_SZ, {}, false},
+        {"empty string", L"ServerPath", REG_SZ, StringBytes(L""), false},
+        {"empty REG_EXPAND_SZ", L"ServerPath", REG_EXPAND_SZ, StringBytes(L""), false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);

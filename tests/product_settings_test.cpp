@@ -10,6 +10,7 @@
 #include "platform/ui.h"
 #include "registry_fixture.h"
 #include "resource.h"
+#include "ui_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -232,7 +233,7 @@ TEST(StandardMessage, OwnedByTheMainWindowCaptionedQxdiagWithAnIconAdded)
         ASSERT_EQ(asked.size(), 1u);
         EXPECT_EQ(asked[0].Owner, dlg.Handle());
         EXPECT_EQ(asked[0].Text, L"レジストリの設定に失敗しました。");
-        EXPECT_EQ(asked[0].Caption, L"QXDIAG");
+        EXPECT_EQ(asked[0].Caption, test::kTestProgramName) << "the name of this test program's exe";
         EXPECT_EQ(asked[0].Style, style.Shown);
     }
 }

@@ -169,6 +169,10 @@ TEST_F(RegistryReadersTest, DumpWritesEachValueTypeAndMasksSecrets)
         {L"BigEndian", REG_DWORD_BIG_ENDIAN, DwordBytes(1), "BigEndian="},
         {L"a=b]", REG_SZ, StringBytes(L"x=[y]"), "a=b]=x=[y]"},
         {L"表示名", REG_SZ, StringBytes(L"設定値"), "\x95\x5C\x8E\xA6\x96\xBC=\x90\xDD\x92\xE8\x92\x6C"},
+        // Japanese Windows' forms of the six JIS characters; "?" for ¥ and é, never a backslash or e.
+        {L"価格\u00a3\u00a2", REG_SZ, StringBytes(L"\u00a5" L"100\u301c\u2212\u2016\u00ac caf\u00e9"),
+         "\x89\xBF\x8A\x69\x81\x92\x81\x91=?100\x81\x60\x81\x7C\x81\x61\x81\xCA caf?"},
+        {L"Pass\u00e9\u301c", REG_SZ, StringBytes(L"x"), "Pass?\x81\x60=****"},
         {L"EmptyString", REG_SZ, {}, "EmptyString="},
         {L"Unterminated", REG_SZ, StringBytes(L"abc", false), "Unterminated=abc"},
         {L"HalfCharacter", REG_SZ, oddString, "HalfCharacter=abc"},

@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <ctime>
 #include <limits>
 #include <string>
@@ -61,7 +62,15 @@ TEST_F(RunLogTest, LinesGoOutInCodePage932EachEndingInCrLf)
         {"line feeds inside end their lines with CR LF", L"a\nb\n", "a\r\nb\r\n", true},
         {"e acute", L"caf\u00e9", "caf?", false},
         {"yen sign, never the backslash", L"\u00a5" L"100", "?100", false},
-        {"wave dash", L"\u301c", "?", false},
+        // The six that Japanese Windows writes as JIS does, not as "?".
+        {"wave dash", L"\u301c", "\x81\x60", true},
+        {"double vertical line", L"\u2016", "\x81\x61", true},
+        {"minus sign", L"\u2212", "\x81\x7c", true},
+        {"cent sign", L"\u00a2", "\x81\x91", true},
+        {"pound sign", L"\u00a3", "\x81\x92", true},
+        {"not sign", L"\u00ac", "\x81\xca", true},
+        {"the six between others", L"10\u301c20\u2212\u00a3\u00a5\u00ac\u00e9\u2016\u00a2",
+         "10\x81\x60" "20\x81\x7c\x81\x92?\x81\xca?\x81\x61\x81\x91", false},
         {"emoji: one character, one ?", L"a\U0001F600b", "a?b", false},
         {"two emoji", L"\U0001F600\U0001F601", "??", false},
         {"lone high surrogate", L"a\xD83D" L"b", "a?b", false},
@@ -181,6 +190,33 @@ TEST_F(RunLogTest, EntriesStartWithTheUtcTimeOfWriting)
     EXPECT_NE(SecondOfStamp(first, before, after), -1) << first << " is not between " << before << " and " << after;
     EXPECT_NE(SecondOfStamp(second, before, after), -1) << second << " is not between " << before << " and " << after;
     EXPECT_EQ(bytes, first + ": " + kJohoShushu932 + "\r\n" + second + ": caf?\r\n");
+}
+
+std::string Stamp(const SYSTEMTIME& time)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d", time.wYear, time.wMonth, time.wDay, time.wHour,
+                  time.wMinute, time.wSecond);
+    return text;
+}
+
+// The tests run in the users' zone, 9 hours ahead of UTC, where the local time
+// cannot pass for UTC.
+TEST_F(RunLogTest, EntryTimeIsTheUtcCalendarTimeNotTheLocalOne)
+{
+    TIME_ZONE_INFORMATION zone{};
+    ASSERT_NE(::GetTimeZoneInformation(&zone), TIME_ZONE_ID_INVALID);
+    ASSERT_EQ(zone.Bias, -540) << "Wine runs with TZ=Asia/Tokyo";
+
+    SYSTEMTIME before;
+    ::GetSystemTime(&before);
+    EXPECT_TRUE(AppendRunLogEntry(log_, L"x"));
+    SYSTEMTIME after;
+    ::GetSystemTime(&after);
+    const std::string stamp = ReadBytes(log_).substr(0, 19);
+    // The stamps sort as times do.
+    EXPECT_LE(Stamp(before), stamp);
+    EXPECT_LE(stamp, Stamp(after));
 }
 
 TEST(RunLogTimeTest, FormatLogTimeGivesUtcCalendarTimesUpToTheYear9999)

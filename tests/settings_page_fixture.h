@@ -111,7 +111,7 @@ protected:
     }
 
     // The standard message box of the settings pages.
-    Box Standard(const std::wstring& text, UINT style) const { return {text, L"QXDIAG", style, dlg.Handle()}; }
+    Box Standard(const std::wstring& text, UINT style) const { return {text, test::kTestProgramName, style, dlg.Handle()}; }
 
 private:
     const UiSeams savedSeams_ = Seams();

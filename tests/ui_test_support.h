@@ -11,6 +11,10 @@
 
 namespace qx::test {
 
+// The standard message box's caption in this test program: its exe's name
+// without ".exe".
+inline constexpr wchar_t kTestProgramName[] = L"qxdiag_tests";
+
 // Processes every queued message of this thread, as the modal loop would.
 void PumpMessages();
 

@@ -95,7 +95,7 @@ protected:
             EXPECT_EQ(asked_[i].Text, LoadResourceString(expected[i].Id)) << expected[i].Id;
             EXPECT_EQ(asked_[i].Style, expected[i].Style);
             EXPECT_EQ(asked_[i].Owner, dlg_.Handle());
-            EXPECT_EQ(asked_[i].Caption, L"QXDIAG");
+            EXPECT_EQ(asked_[i].Caption, test::kTestProgramName);
         }
     }
 

@@ -59,6 +59,10 @@ bool CProgDlg::OnCommand(WORD id, WORD notifyCode)
 
 void CProgDlg::OnCancelRun() { ConfirmCancel(); }
 
+// Enter or a posted IDOK: the dialog has no OK, and it ends only through the
+// worker's WM_CLOSE.
+void CProgDlg::OnOK() {}
+
 // Esc acts like the Cancel button: the dialog ends only when the worker has stopped.
 void CProgDlg::OnCancel()
 {

@@ -42,6 +42,46 @@ std::wstring CollapseSurrogatePairs(std::wstring_view text, bool& lossy)
     return result;
 }
 
+// Japanese Windows writes these six as JIS does; Microsoft's table gives their
+// bytes to other characters (U+FF5E, U+2225, U+FF0D, U+FFE0, U+FFE1, U+FFE2)
+// and refuses them without best fit.
+struct JisForm {
+    wchar_t Wide;
+    const char* Bytes;
+};
+constexpr JisForm kJisForms[] = {
+    {L'\u301C', "\x81\x60"}, {L'\u2016', "\x81\x61"}, {L'\u2212', "\x81\x7C"},
+    {L'\u00A2', "\x81\x91"}, {L'\u00A3', "\x81\x92"}, {L'\u00AC', "\x81\xCA"},
+};
+
+const char* JisFormOf(wchar_t c)
+{
+    for (const JisForm& form : kJisForms) {
+        if (form.Wide == c) return form.Bytes;
+    }
+    return nullptr;
+}
+
+// Appends `text`, which holds none of the JIS forms, in code page 932.
+bool AppendConverted(std::wstring_view text, std::string& bytes, bool& lossy)
+{
+    if (text.empty()) return true;
+    // Without best fit every character that 932 lacks is reported, not quietly
+    // mapped to a look-alike (the yen sign to a backslash).
+    BOOL usedDefault = FALSE;
+    const int wideLength = static_cast<int>(text.size());
+    const int size = ::WideCharToMultiByte(kJapaneseCodePage, WC_NO_BEST_FIT_CHARS, text.data(), wideLength, nullptr,
+                                           0, "?", &usedDefault);
+    if (size <= 0) return false;
+    const std::size_t start = bytes.size();
+    bytes.resize(start + static_cast<std::size_t>(size));
+    if (::WideCharToMultiByte(kJapaneseCodePage, WC_NO_BEST_FIT_CHARS, text.data(), wideLength, bytes.data() + start,
+                              size, "?", &usedDefault) != size)
+        return false;
+    if (usedDefault) lossy = true;
+    return true;
+}
+
 // The text in code page 932; `lossy` is set when a character had no 932 form
 // and was written as "?". Nothing when the text cannot be converted at all.
 std::optional<std::string> ToCodePage932(std::wstring_view text, bool& lossy)
@@ -55,18 +95,16 @@ std::optional<std::string> ToCodePage932(std::wstring_view text, bool& lossy)
         text = collapsed;
     }
 
-    // Without best fit every character that 932 lacks is reported, not quietly
-    // mapped to a look-alike.
-    BOOL usedDefault = FALSE;
-    const int wideLength = static_cast<int>(text.size());
-    const int size = ::WideCharToMultiByte(kJapaneseCodePage, WC_NO_BEST_FIT_CHARS, text.data(), wideLength, nullptr,
-                                           0, "?", &usedDefault);
-    if (size <= 0) return std::nullopt;
-    std::string bytes(static_cast<std::size_t>(size), '\0');
-    if (::WideCharToMultiByte(kJapaneseCodePage, WC_NO_BEST_FIT_CHARS, text.data(), wideLength, bytes.data(), size,
-                              "?", &usedDefault) != size)
-        return std::nullopt;
-    if (usedDefault) lossy = true;
+    std::string bytes;
+    std::size_t runStart = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char* jis = JisFormOf(text[i]);
+        if (!jis) continue;
+        if (!AppendConverted(text.substr(runStart, i - runStart), bytes, lossy)) return std::nullopt;
+        bytes += jis;
+        runStart = i + 1;
+    }
+    if (!AppendConverted(text.substr(runStart), bytes, lossy)) return std::nullopt;
     return bytes;
 }
 

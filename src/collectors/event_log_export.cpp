@@ -4,6 +4,7 @@
 #include "collectors/event_logs.h"
 #include "platform/files.h"
 #include "platform/processes.h"
+#include "platform/system.h"
 
 #include <algorithm>
 #include <ctime>
@@ -73,8 +74,9 @@ std::wstring SystemDirectory()
 
 class WevtutilSaver : public EventLogSaver {
 public:
-    WevtutilSaver(const CollectRequest& request, const std::wstring& runLogPath, std::int64_t now)
-        : request_(request), runLogPath_(runLogPath), window_(WindowOfPeriod(request.PeriodIndex, now))
+    WevtutilSaver(CollectionProgress& progress, const std::wstring& runLogPath, std::int64_t now, DWORD timeLimitMs)
+        : progress_(progress), request_(progress.Request()), runLogPath_(runLogPath),
+          window_(WindowOfPeriod(request_.PeriodIndex, now)), timeLimitMs_(timeLimitMs)
     {
     }
 
@@ -99,12 +101,25 @@ public:
         AppendRunLogLine(runLogPath_, filter);
     }
 
-    void Save(const EventLogStep& step, const std::wstring& outputPath) const override
+    bool Save(const EventLogStep& step, const std::wstring& outputPath) const override
     {
         // A channel name with a blank goes in quotes to stay one argument.
         const bool blank = step.Name.find(L' ') != std::wstring_view::npos;
         const std::wstring channel = blank ? Quoted(step.Name) : std::wstring(step.Name);
-        RunWevtutilExport(channel, outputPath, Condition(step), window_.Start, window_.End);
+        const RunResult run = RunWevtutilExport(channel, outputPath, Condition(step), window_.Start, window_.End,
+                                                timeLimitMs_, [this] { return progress_.CancelRequested(); });
+        const std::wstring error = L"export eventlog '" + std::wstring(step.Name) + L"' error. ";
+        if (run.End == RunEnd::TimedOut) {
+            std::wstring line = error + L"wevtutil did not end within " + std::to_wstring(timeLimitMs_ / 1000) +
+                                L" seconds";
+            line += run.Error ? L"; ending it or deleting its file failed (" + DescribeError(run.Error) + L")."
+                              : L" and was ended.";
+            AppendRunLogEntry(runLogPath_, line);
+        } else if (run.End == RunEnd::Stopped && run.Error) {
+            AppendRunLogEntry(runLogPath_, error + L"ending the cancelled wevtutil or deleting its file failed (" +
+                                               DescribeError(run.Error) + L").");
+        }
+        return run.End != RunEnd::Stopped;
     }
 
 private:
@@ -123,9 +138,11 @@ private:
         }
     }
 
+    CollectionProgress& progress_;
     const CollectRequest& request_;
     const std::wstring& runLogPath_;
     TimeWindow window_;
+    DWORD timeLimitMs_;
 };
 
 }  // namespace
@@ -135,25 +152,41 @@ bool ExportEventLogs(CollectionProgress& progress, const std::wstring& runLogPat
     return ExportEventLogsAt(progress, runLogPath, static_cast<std::int64_t>(std::time(nullptr)));
 }
 
-bool ExportEventLogsAt(CollectionProgress& progress, const std::wstring& runLogPath, std::int64_t now)
+bool ExportEventLogsAt(CollectionProgress& progress, const std::wstring& runLogPath, std::int64_t now,
+                       DWORD timeLimitMs)
 {
-    return SaveEventLogs(progress, runLogPath, WevtutilSaver(progress.Request(), runLogPath, now));
+    return SaveEventLogs(progress, runLogPath, WevtutilSaver(progress, runLogPath, now, timeLimitMs));
 }
 
-bool RunWevtutilExport(const std::wstring& channel, const std::wstring& outputPath, const std::wstring& condition,
-                       std::int64_t windowStart, std::int64_t windowEnd)
+RunResult RunWevtutilExport(const std::wstring& channel, const std::wstring& outputPath,
+                            const std::wstring& condition, std::int64_t windowStart, std::int64_t windowEnd,
+                            DWORD timeLimitMs, const std::function<bool()>& cancelled)
 {
     // wevtutil refuses to overwrite an existing file.
     ::DeleteFileW(outputPath.c_str());
     // By its full path: the tool runs elevated, and a wevtutil.exe planted beside
     // it or in the working folder must never be the one that runs.
     const std::wstring folder = SystemDirectory();
-    if (folder.empty()) return false;
-    if (!RunHiddenAndWait(folder + L"\\wevtutil.exe",
-                          WevtutilParameters(channel, outputPath, condition, windowStart, windowEnd)))
-        return false;
-    ApplyOpenAccess(outputPath);
-    return true;
+    if (folder.empty()) return {RunEnd::NotStarted, ERROR_PATH_NOT_FOUND};
+    RunResult run = RunHiddenUntil(folder + L"\\wevtutil.exe",
+                                   WevtutilParameters(channel, outputPath, condition, windowStart, windowEnd),
+                                   timeLimitMs, cancelled);
+    switch (run.End) {
+    case RunEnd::NotStarted:
+        break;
+    case RunEnd::Ended:
+        ApplyOpenAccess(outputPath);
+        break;
+    case RunEnd::Stopped:
+    case RunEnd::TimedOut:
+        // An export cut short is no export.
+        if (!run.Error && !::DeleteFileW(outputPath.c_str())) {
+            const DWORD error = ::GetLastError();
+            if (error != ERROR_FILE_NOT_FOUND) run.Error = error;
+        }
+        break;
+    }
+    return run;
 }
 
 std::wstring FormatXPathTime(std::int64_t secondsSince1970)

@@ -35,7 +35,10 @@ bool SaveEventLogs(CollectionProgress& progress, const std::wstring& runLogPath,
             if (step.StatusBefore) progress.SetStatus(LoadResourceString(step.StatusBefore));
             // A path that does not fit MAX_PATH is never cut short: that log is left out.
             const std::wstring outputPath = eventFolder.empty() ? std::wstring() : JoinPath(eventFolder, fileName);
-            if (!outputPath.empty()) saver.Save(step, outputPath);
+            if (!outputPath.empty() && !saver.Save(step, outputPath)) {
+                AppendRunLogEntry(runLogPath, L"cancel");
+                return false;
+            }
             progress.SetProgress(step.Bar);
             if (step.StatusAfter) progress.SetStatus(LoadResourceString(step.StatusAfter));
         }

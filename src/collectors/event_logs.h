@@ -40,7 +40,8 @@ public:
     virtual bool Wanted(const EventLogStep& step) const = 0;
     // Writes the step's run-log lines; `fileName` has no folder.
     virtual void LogStep(const EventLogStep& step, const std::wstring& fileName) const = 0;
-    virtual void Save(const EventLogStep& step, const std::wstring& outputPath) const = 0;
+    // False when the user's cancel stopped the save; the log is then not saved.
+    virtual bool Save(const EventLogStep& step, const std::wstring& outputPath) const = 0;
 
 protected:
     ~EventLogSaver() = default;

@@ -4,6 +4,7 @@
 #include "collectors/event_logs.h"
 #include "platform/eventlog.h"
 #include "platform/files.h"
+#include "platform/system.h"
 
 namespace qx {
 namespace {
@@ -32,12 +33,20 @@ public:
         AppendRunLogEntry(runLogPath_, L"export eventlog '" + std::wstring(step.Name) + L"' >> " + fileName);
     }
 
-    void Save(const EventLogStep& step, const std::wstring& outputPath) const override
+    bool Save(const EventLogStep& step, const std::wstring& outputPath) const override
     {
+        const std::wstring name(step.Name);
+        // The service would back up its Application log under this log's name.
+        if (const LSTATUS found = FindEventLog(name); found != ERROR_SUCCESS) {
+            AppendRunLogEntry(runLogPath_, L"export eventlog '" + name + L"' skipped. no key " +
+                                               EventLogServiceKey(name) + L" (" + DescribeError(found) + L")");
+            return true;
+        }
         // Nothing is deleted first: a backup that meets an earlier file fails
-        // and leaves it. Missing logs and failed backups are not logged.
-        BackupEventLog(std::wstring(step.Name), outputPath);
+        // and leaves it. Failed backups are not logged.
+        BackupEventLog(name, outputPath);
         ApplyOpenAccess(outputPath);
+        return true;
     }
 
 private:

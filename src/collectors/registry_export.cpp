@@ -46,12 +46,15 @@ bool IsNative64Bit()
            info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_IA64;
 }
 
-// A value whose name holds "pass" or "seed" in any case is never read.
+// A value whose name holds "pass" or "seed" in any case is never read; nor is
+// one whose name cannot be lowered, as it might hold them.
 bool IsSecretName(const std::wstring& name)
 {
     std::wstring lowered = name;
-    ::LCMapStringEx(LOCALE_NAME_USER_DEFAULT, LCMAP_LOWERCASE, name.c_str(), static_cast<int>(name.size()),
-                    lowered.data(), static_cast<int>(lowered.size()), nullptr, nullptr, 0);
+    const int length = static_cast<int>(name.size());
+    if (::LCMapStringEx(LOCALE_NAME_USER_DEFAULT, LCMAP_LOWERCASE, name.c_str(), length, lowered.data(), length,
+                        nullptr, nullptr, 0) != length)
+        return true;
     return lowered.find(L"pass") != std::wstring::npos || lowered.find(L"seed") != std::wstring::npos;
 }
 

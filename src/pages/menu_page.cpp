@@ -39,10 +39,11 @@ std::wstring OwnFileVersionText()
 bool ServerPartInstalled()
 {
     // The path as stored (a REG_EXPAND_SZ is not expanded); one that does not
-    // fit MAX_PATH with its terminator counts as no server.
+    // fit MAX_PATH with its terminator counts as no server, and so does an
+    // empty one, which would name "QXServer.exe" in the working folder.
     const std::optional<std::wstring> folder =
         ReadLocalMachineString(L"SOFTWARE\\Orvek\\TOVRA\\Server", L"ServerPath", MAX_PATH);
-    if (!folder) return false;
+    if (!folder || folder->empty()) return false;
     wchar_t server[MAX_PATH] = {};
     return ::PathCombineW(server, folder->c_str(), L"QXServer.exe") && ::PathFileExistsW(server);
 }

@@ -1,6 +1,7 @@
 #include "platform/eventlog.h"
 
 #include "platform/handles.h"
+#include "platform/registry_values.h"
 
 #include <windows.h>
 
@@ -15,6 +16,17 @@ struct EventLogHandleTraits {
 using UniqueEventLog = UniqueHandle<EventLogHandleTraits>;
 
 }  // namespace
+
+std::wstring EventLogServiceKey(const std::wstring& logName)
+{
+    return L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\" + logName;
+}
+
+LSTATUS FindEventLog(const std::wstring& logName)
+{
+    UniqueHkey key;
+    return OpenLocalMachineKey(EventLogServiceKey(logName), KeyAccess::Read, key);
+}
 
 bool BackupEventLog(const std::wstring& logName, const std::wstring& backupPath)
 {

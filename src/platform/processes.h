@@ -1,6 +1,9 @@
 #pragma once
 // Programs and processes.
 
+#include <windows.h>
+
+#include <functional>
 #include <string>
 
 namespace qx {
@@ -14,9 +17,27 @@ bool OpenInShell(const std::wstring& path);
 // A relative or bare name is refused, never searched for.
 bool StartProgram(const std::wstring& program);
 
+enum class RunEnd {
+    NotStarted,
+    Ended,
+    // Ended by us: `stop` turned true, or the program outlived its limit.
+    Stopped,
+    TimedOut,
+};
+
+struct RunResult {
+    RunEnd End;
+    // Of the start (an SE_ERR_ code when the shell gave one), or of ending a
+    // stopped or timed-out program; 0 when it worked.
+    DWORD Error;
+};
+
 // Starts `program` (a full path) with `parameters`, hidden, and waits until it
-// has ended; true when it was started.
-bool RunHiddenAndWait(const std::wstring& program, const std::wstring& parameters);
+// has ended, looking at `stop` between short slices of the wait. When `stop`
+// turns true, or the program still runs after `limitMs`, it is terminated and
+// waited for, so that the files it held are closed on return.
+RunResult RunHiddenUntil(const std::wstring& program, const std::wstring& parameters, DWORD limitMs,
+                         const std::function<bool()>& stop);
 
 // How long TerminateProcessesByName waits, in all, for the processes it ended.
 inline constexpr unsigned kProcessEndWaitMilliseconds = 5000;

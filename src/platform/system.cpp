@@ -1,8 +1,23 @@
 #include "platform/system.h"
 
-#include <windows.h>
+#include <iterator>
+#include <string_view>
 
 namespace qx {
+
+std::wstring DescribeError(DWORD code)
+{
+    std::wstring text = std::to_wstring(code) + L":";
+    wchar_t message[512] = {};
+    const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                          code, 0, message, static_cast<DWORD>(std::size(message)), nullptr);
+    std::wstring_view system(message, length < std::size(message) ? length : 0);
+    // The system's text ends with its own line break.
+    while (!system.empty() && (system.back() == L'\n' || system.back() == L'\r' || system.back() == L' '))
+        system.remove_suffix(1);
+    if (!system.empty()) text += L" " + std::wstring(system);
+    return text;
+}
 
 bool IsVistaOrLater()
 {

@@ -177,6 +177,18 @@ int ShowMessageBox(HWND owner, const std::wstring& text, const std::wstring& cap
     return ::MessageBoxW(owner, text.c_str(), caption.c_str(), type);
 }
 
+std::wstring ProgramName()
+{
+    // The longest path Windows has; a path filling the buffer was cut short.
+    std::wstring path(32768, L'\0');
+    const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0 || length >= path.size()) return {};
+    path.resize(length);
+    std::wstring name = path.substr(path.find_last_of(L"\\/") + 1);
+    if (const size_t dot = name.rfind(L'.'); dot != std::wstring::npos && dot > 0) name.resize(dot);
+    return name;
+}
+
 std::wstring LoadResourceString(UINT id)
 {
     const wchar_t* text = nullptr;

@@ -79,6 +79,10 @@ int ShowMessageBox(HWND owner, const std::wstring& text, const std::wstring& cap
 // folder's full path in `folder`; false with `folder` emptied otherwise.
 bool PickFolder(HWND owner, const std::wstring& title, std::wstring& folder);
 
+// The file name of this process's executable without its extension ("QXDIAG"
+// for QXDIAG.exe); empty when the module's path cannot be had whole.
+std::wstring ProgramName();
+
 // A string-table text of this module; empty when it does not exist.
 std::wstring LoadResourceString(UINT id);
 

@@ -70,7 +70,7 @@ int ShowStandardMessage(HWND window, UINT textId, UINT style)
 int ShowStandardMessageText(HWND window, const std::wstring& text, UINT style)
 {
     HWND owner = window ? ::GetAncestor(window, GA_ROOT) : nullptr;
-    return ShowMessageBox(owner, text, kAppTitle, StandardMessageStyle(style));
+    return ShowMessageBox(owner, text, ProgramName(), StandardMessageStyle(style));
 }
 
 void OfferRestart(HWND page)

@@ -107,11 +107,8 @@ std::wstring DebugLogFolder();
 // directly), or empty when the client is not installed.
 std::wstring VorlixInstallFolder();
 
-// The caption of the standard message box: the program's name.
-inline constexpr wchar_t kAppTitle[] = L"QXDIAG";
-
 // The standard message box of the settings and Vorlix pages: string `textId`,
-// captioned kAppTitle, owned by the main window (the root of `window`, which
+// captioned with the program's name (ProgramName), owned by the main window (the root of `window`, which
 // may be any window inside it). A style without an icon gets one: MB_OK the
 // exclamation, MB_YESNO the question.
 int ShowStandardMessage(HWND window, UINT textId, UINT style);

@@ -27,8 +27,10 @@ inline constexpr wchar_t kProgressCaption[] = L"TOVRA DIAG - 情報の取得";
 inline constexpr wchar_t kDetailCaption[] = L"TOVRA DIAG - イベントログの詳細設定";
 inline constexpr wchar_t kSaveCaption[] = L"TOVRA DIAG - 保存";
 inline constexpr wchar_t kCancelCaption[] = L"TOVRA DIAG - 情報取得のキャンセル";
-// The caption of the standard message box of the settings and Vorlix pages.
+// The caption of the standard message box of the settings and Vorlix pages:
+// the name of the exe that shows it, without ".exe".
 inline constexpr wchar_t kBoxCaption[] = L"QXDIAG";
+inline constexpr wchar_t kRestartRecordingBoxCaption[] = L"qxdiag_restart_recorded";
 
 // The questions of the settings pages.
 inline constexpr wchar_t kRestartQuestion[] = L"レジストリを設定しました。\n再起動しますか？";

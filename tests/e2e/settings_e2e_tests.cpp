@@ -102,12 +102,18 @@ protected:
         return text;
     }
 
+    // The exe's name: the copy that records restarts shows its own.
+    static const wchar_t* BoxCaption()
+    {
+        return Exe == &RestartRecordingExePath ? kRestartRecordingBoxCaption : kBoxCaption;
+    }
+
     // Waits for the standard message box, checks it and answers it.
     void Answer(const wchar_t* text, int answer)
     {
         const std::optional<MessageBoxView> box = WaitForMessageBox(pid_, sheet_);
         ASSERT_TRUE(box) << "no message box owned by the main window";
-        EXPECT_EQ(box->caption, kBoxCaption);
+        EXPECT_EQ(box->caption, BoxCaption());
         EXPECT_EQ(box->text, text);
         EXPECT_EQ(box->buttons, (std::vector<int>{IDYES, IDNO}));
         ASSERT_TRUE(AnswerMessageBox(box->window, answer));
@@ -124,7 +130,7 @@ protected:
             // The values go before the restart question is asked.
             EXPECT_EQ(ReadAll(), std::vector<Value>(std::size(kDebugLogValues), std::nullopt));
             EXPECT_EQ(restart->text, kClearRestartQuestion);
-            EXPECT_EQ(restart->caption, kBoxCaption);
+            EXPECT_EQ(restart->caption, BoxCaption());
         }
         return restart;
     }

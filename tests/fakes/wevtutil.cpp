@@ -8,6 +8,9 @@
 // an existing target is refused (183) and kept, and otherwise the target is
 // created with recognisable UTF-8 text naming this program, the channel and the
 // query. Other commands do nothing.
+//
+// For the channel named by the environment variable QX_WEVTUTIL_HANG, "epl"
+// writes the start of its target and then never ends, as a stuck export would.
 
 #include <windows.h>
 #include <shellapi.h>
@@ -72,6 +75,12 @@ int ExportLog(const std::vector<std::wstring>& args)
                                 "\r\nquery: " + Utf8(query) + "\r\n";
     DWORD written = 0;
     const bool ok = ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+    wchar_t hang[MAX_PATH] = {};
+    const DWORD hangLength = ::GetEnvironmentVariableW(L"QX_WEVTUTIL_HANG", hang, MAX_PATH);
+    if (hangLength > 0 && hangLength < MAX_PATH && channel == hang) {
+        ::FlushFileBuffers(file);
+        ::Sleep(INFINITE);
+    }
     ::CloseHandle(file);
     return ok ? 0 : ERROR_WRITE_FAULT;
 }
