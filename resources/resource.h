@@ -108,6 +108,10 @@
 #define IDS_REFUSED_WINDOWS_FOLDER      327
 #define IDS_REFUSED_LINK                328
 
+// Page 151's note when the journal holds the values it puts back; %s is the
+// time of the earliest record.
+#define IDS_JOURNAL_RESTORE_NOTE        330
+
 // Controls. One name per number: several dialogs share 1006, 1028..1032, 1047 and 1048.
 #define IDC_SAVE                        1004
 #define IDC_PERIOD                      1005
@@ -146,6 +150,7 @@
 #define IDC_MENU_SOFTWARE               1052
 #define IDC_LOG_VLXCOLLECT              1055
 #define IDC_LOG_VLXCLEAR                1056
+#define IDC_JOURNAL_NOTE                1057
 
 // Event-log filter of dialog 133: 2000 + i is the i-th level byte.
 #define IDC_SYSTEM_INFO                 2000

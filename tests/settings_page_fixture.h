@@ -9,6 +9,7 @@
 #include "platform/ui.h"
 #include "registry_fixture.h"
 #include "settings/product_settings.h"
+#include "settings/settings_journal.h"
 #include "ui_test_support.h"
 
 #include <gtest/gtest.h>
@@ -116,7 +117,7 @@ protected:
 private:
     const UiSeams savedSeams_ = Seams();
     const RestartSeam savedRestart_ = TheRestartSeam();
-    const MovedAside aside_{{kProductKey, kLocalDumpsKey}};
+    const MovedAside aside_{{kProductKey, kLocalDumpsKey, kToolKey}};
 
 protected:
     CMainDlg dlg;

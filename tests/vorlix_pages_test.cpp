@@ -14,6 +14,7 @@
 #include "registry_fixture.h"
 #include "resource.h"
 #include "settings/product_settings.h"
+#include "settings/settings_journal.h"
 #include "ui_test_support.h"
 
 #include <gtest/gtest.h>
@@ -103,7 +104,7 @@ protected:
 
     const UiSeams savedSeams_ = Seams();
     const RestartSeam savedRestart_ = TheRestartSeam();
-    const test::MovedAside aside_{{kRunKey, kVorlixClientKey, kProductKey, kEdgePolicyKey, kChromePolicyKey}};
+    const test::MovedAside aside_{{kRunKey, kVorlixClientKey, kProductKey, kEdgePolicyKey, kChromePolicyKey, kToolKey}};
     std::vector<AskedBox> asked_;
     int answer_ = IDNO;
     std::vector<UINT> restartFlags_;
@@ -171,6 +172,8 @@ TEST_F(VorlixPageTest, AutostartSwitchChecksWritesTheQuotedPathAndOffersARestart
         const std::wstring logFolder = logs / L"new\\VLX";
         test::DeleteTree(kRunKey);
         test::DeleteTree(kVorlixClientKey);
+        // Without a journal each page does what it always did.
+        test::DeleteTree(kToolKey);
         if (c.RunKeyExists) test::SetString(kRunKey, L"Vorlix", kBefore);
         if (c.InstallState == Install::Empty) SetInstall(L"");
         if (c.InstallState == Install::Folder) SetInstall(install.Path() + L"\\");

@@ -13,6 +13,7 @@
 namespace qx {
 namespace {
 
+// The export's reader predates RawValue and keeps its own field names.
 struct ValueData {
     DWORD type = REG_NONE;
     std::vector<BYTE> bytes;
@@ -114,6 +115,13 @@ std::vector<std::wstring> ListNames(HKEY key, Names which)
 }
 
 }  // namespace
+
+std::optional<RawValue> ReadRawValue(HKEY key, const std::wstring& name)
+{
+    std::optional<ValueData> value = ReadValue(key, name, [](DWORD, DWORD) { return true; });
+    if (!value) return std::nullopt;
+    return RawValue{value->type, std::move(value->bytes)};
+}
 
 std::vector<std::wstring> ListSubkeyNames(HKEY key) { return ListNames(key, Names::Subkeys); }
 

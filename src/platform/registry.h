@@ -11,6 +11,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,15 @@ std::vector<std::wstring> ListValueNames(const std::wstring& keyPath);
 // cannot be read or a key that cannot be opened gives `defaultText`.
 std::wstring RegistryValueText(const std::wstring& keyPath, const std::wstring& valueName,
                                const std::wstring& defaultText);
+
+// A value's type and exact data.
+struct RawValue {
+    DWORD Type = REG_NONE;
+    std::vector<BYTE> Bytes;
+    bool operator==(const RawValue&) const = default;
+};
+// Nothing when the value is missing or cannot be read.
+std::optional<RawValue> ReadRawValue(HKEY key, const std::wstring& name);
 
 // The same readers on a key that the caller has opened and keeps open.
 std::vector<std::wstring> ListSubkeyNames(HKEY key);

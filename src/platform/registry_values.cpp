@@ -103,4 +103,28 @@ std::optional<DWORD> ReadLocalMachineDword(const std::wstring& path, const std::
     return QueryDwordValue(key.get(), name);
 }
 
+LSTATUS SetRawValue(HKEY key, const std::wstring& name, DWORD type, const std::vector<BYTE>& bytes)
+{
+    BYTE none = 0;
+    return ::RegSetValueExW(key, name.c_str(), 0, type, bytes.empty() ? &none : bytes.data(),
+                            static_cast<DWORD>(bytes.size()));
+}
+
+LSTATUS DeleteLocalMachineKeyIfEmpty(const std::wstring& path)
+{
+    UniqueHkey key;
+    LSTATUS status = OpenLocalMachineKey(path, KeyAccess::Read, key);
+    if (status == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
+    if (status != ERROR_SUCCESS) return status;
+    DWORD subkeys = 0;
+    DWORD values = 0;
+    status = ::RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
+                                nullptr, nullptr, nullptr);
+    key.reset();
+    if (status != ERROR_SUCCESS) return status;
+    // RegDeleteKeyW would also take a key that still holds values.
+    if (subkeys != 0 || values != 0) return ERROR_DIR_NOT_EMPTY;
+    return ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, path.c_str());
+}
+
 }  // namespace qx

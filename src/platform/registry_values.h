@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace qx {
 
@@ -39,6 +40,12 @@ bool ValueExists(HKEY key, const std::wstring& name);
 LSTATUS SetStringValue(HKEY key, const std::wstring& name, const std::wstring& text);
 LSTATUS SetDwordValue(HKEY key, const std::wstring& name, DWORD number);
 LSTATUS DeleteValue(HKEY key, const std::wstring& name);
+// `bytes` exactly, as a value of `type`.
+LSTATUS SetRawValue(HKEY key, const std::wstring& name, DWORD type, const std::vector<BYTE>& bytes);
+
+// Deletes key `path` when it has neither values nor subkeys; ERROR_SUCCESS
+// also when it does not exist. ERROR_DIR_NOT_EMPTY when something is left in it.
+LSTATUS DeleteLocalMachineKeyIfEmpty(const std::wstring& path);
 
 // Opens `path` for reading, queries one value and closes the key again.
 std::optional<std::wstring> ReadLocalMachineString(const std::wstring& path, const std::wstring& name,

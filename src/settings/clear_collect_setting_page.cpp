@@ -7,6 +7,7 @@
 #include "platform/ui.h"
 #include "resource.h"
 #include "settings/product_settings.h"
+#include "settings/settings_journal.h"
 
 #include <array>
 #include <initializer_list>
@@ -33,13 +34,39 @@ std::vector<DWORD> ReadShownNumbers(std::initializer_list<ProductSetting> ids)
     return numbers;
 }
 
-// Deletes the values of one key in the order given; a key that does not open
-// and values that are absent are passed over.
-void DeleteValues(std::initializer_list<ProductSetting> ids)
+// Puts back, in the order given, what the journal recorded of the values of
+// one key, and deletes those it holds nothing of; a key that does not open and
+// values that are absent are passed over. False when a recorded value could
+// not be put back.
+bool RestoreValues(std::initializer_list<ProductSetting> ids)
 {
-    UniqueHkey key;
-    if (OpenSettingKey(Setting(*ids.begin()), KeyPurpose::Delete, key) != ERROR_SUCCESS) return;
-    for (ProductSetting id : ids) DeleteValue(key.get(), Setting(id).Name);
+    bool restored = true;
+    for (ProductSetting id : ids) {
+        const RestoreOutcome outcome = RestoreFromJournal(id);
+        restored = restored && outcome != RestoreOutcome::Failed;
+        if (outcome != RestoreOutcome::NotJournalled) continue;
+        UniqueHkey key;
+        if (OpenSettingKey(Setting(id), KeyPurpose::Delete, key) == ERROR_SUCCESS) DeleteValue(key.get(), Setting(id).Name);
+    }
+    return restored;
+}
+
+constexpr std::initializer_list<ProductSetting> kProductValues{ProductSetting::LogPath, ProductSetting::LogDays,
+                                                               ProductSetting::LogLevel, ProductSetting::LogType};
+constexpr std::initializer_list<ProductSetting> kDumpValues{ProductSetting::DumpType, ProductSetting::DumpFolder};
+
+// When the earliest record of these values was made, to the minute; empty
+// when the journal holds none of them.
+std::wstring EarliestRecord()
+{
+    std::wstring earliest;
+    for (const auto& group : {kProductValues, kDumpValues}) {
+        for (ProductSetting id : group) {
+            const std::optional<JournalEntry> entry = JournalEntryOf(id);
+            if (entry && (earliest.empty() || entry->Recorded < earliest)) earliest = entry->Recorded;
+        }
+    }
+    return earliest.substr(0, 16);
 }
 
 // The message for a folder that is not deleted: the folder and why. Filled in
@@ -78,6 +105,13 @@ BOOL CClearCollectSettingPage::OnPageActivate(int param)
     const std::vector<DWORD> dumps = ReadShownNumbers({ProductSetting::DumpType});
     shown_ = DebugLogSettingTexts::Shown(product[0], product[1], dumps[0]);
     shown_.WriteToControls(Handle());
+    const std::wstring recorded = EarliestRecord();
+    std::wstring note;
+    if (!recorded.empty()) {
+        note = LoadResourceString(IDS_JOURNAL_RESTORE_NOTE);
+        if (const std::wstring::size_type at = note.find(L"%s"); at != std::wstring::npos) note.replace(at, 2, recorded);
+    }
+    ::SetDlgItemTextW(Handle(), IDC_JOURNAL_NOTE, note.c_str());
     return CPage::OnPageActivate(param);
 }
 
@@ -96,8 +130,12 @@ void CClearCollectSettingPage::OnApply()
 {
     shown_.ReadFromControls(Handle());
     if (ShowStandardMessage(Handle(), IDS_CLEAR_CONFIRM, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
-    DeleteValues({ProductSetting::LogPath, ProductSetting::LogDays, ProductSetting::LogLevel, ProductSetting::LogType});
-    DeleteValues({ProductSetting::DumpType, ProductSetting::DumpFolder});
+    const bool productRestored = RestoreValues(kProductValues);
+    if (!RestoreValues(kDumpValues) || !productRestored) {
+        // What could not be put back keeps its record for the next try.
+        ShowStandardMessage(Handle(), IDS_REGISTRY_SET_FAILED, MB_ICONHAND);
+        return;
+    }
 
     if (ShowStandardMessage(Handle(), IDS_CLEAR_RESTART, MB_YESNO | MB_ICONQUESTION) != IDYES) {
         ShowPageById(IDD_LOGSETTING_PAGE, 0);

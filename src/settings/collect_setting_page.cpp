@@ -5,6 +5,7 @@
 #include "platform/ui.h"
 #include "resource.h"
 #include "settings/product_settings.h"
+#include "settings/settings_journal.h"
 
 #include <initializer_list>
 #include <optional>
@@ -181,7 +182,11 @@ bool CCollectSettingPage::WriteSettings() const
 void CCollectSettingPage::OnApply()
 {
     ReadControlsIntoFields();
-    if (!WriteSettings()) {
+    // What was there before is recorded first, so that switching off can put it back.
+    if (!RecordBeforeChange({ProductSetting::LogPath, ProductSetting::LogLevel, ProductSetting::LogType,
+                             ProductSetting::LogDays, ProductSetting::DumpType, ProductSetting::DumpFolder},
+                            IDD_COLLECTSETTING_PAGE) ||
+        !WriteSettings()) {
         ShowStandardMessage(Handle(), IDS_REGISTRY_SET_FAILED, MB_ICONHAND);
         return;
     }

@@ -105,7 +105,7 @@ bool RecordBeforeChange(std::initializer_list<ProductSetting> ids, int pageId)
         DeleteTree(EntryPath(id));
         recorded.push_back(id);
         if (!Record(id, pageId, now)) {
-            for (ProductSetting undo : recorded) RemoveEntry(undo);
+            for (ProductSetting undo : recorded) DeleteTree(EntryPath(undo));
             return false;
         }
     }

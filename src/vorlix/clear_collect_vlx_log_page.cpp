@@ -2,6 +2,7 @@
 
 #include "resource.h"
 #include "settings/product_settings.h"
+#include "settings/settings_journal.h"
 #include "vorlix/vorlix_client.h"
 
 namespace qx {
@@ -21,8 +22,18 @@ void CClearCollectVLXLogPage::OnCancel() { ShowPageById(IDD_LOGSETTING_PAGE, 0);
 
 void CClearCollectVLXLogPage::OnApply()
 {
-    // A missing normal client is reported as a client that is not installed.
-    if (!PointAutostartAt(Handle(), kVorlixExe, IDS_VLX_NOT_INSTALLED)) return;
+    // The value the journal recorded comes back as it was, its arguments with it.
+    switch (RestoreFromJournal(ProductSetting::VorlixRun)) {
+    case RestoreOutcome::Failed:
+        ShowStandardMessage(Handle(), IDS_REGISTRY_SET_FAILED, MB_ICONHAND);
+        return;
+    case RestoreOutcome::Restored:
+        break;
+    case RestoreOutcome::NotJournalled:
+        // A missing normal client is reported as a client that is not installed.
+        if (!PointAutostartAt(Handle(), PageId, kVorlixExe, IDS_VLX_NOT_INSTALLED)) return;
+        break;
+    }
     OfferRestart(Handle());
     ShowPageById(IDD_LOGSETTING_PAGE, 0);
 }

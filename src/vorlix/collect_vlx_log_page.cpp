@@ -34,7 +34,7 @@ void CCollectVLXLogPage::ReadControls() { folder_ = WindowText(::GetDlgItem(Hand
 void CCollectVLXLogPage::OnApply()
 {
     ReadControls();
-    if (!PointAutostartAt(Handle(), kVorlixLogExe, IDS_VLXLOG_NOT_INSTALLED)) return;
+    if (!PointAutostartAt(Handle(), PageId, kVorlixLogExe, IDS_VLXLOG_NOT_INSTALLED)) return;
     if (!CreateFolderTree(folder_)) {
         // The autostart stays switched; without its log folder no restart is offered.
         ShowMessageBox(nullptr, LoadResourceString(IDS_OUTPUT_WRITE_FAILED), LoadResourceString(IDS_SAVE_CAPTION),

@@ -3,6 +3,7 @@
 #include "platform/registry_values.h"
 #include "resource.h"
 #include "settings/product_settings.h"
+#include "settings/settings_journal.h"
 
 #include <string_view>
 
@@ -105,6 +106,10 @@ void CVLXConsoleLogPage::OnEnableDeveloperTools()
     // A browser without its policy key is left alone; write failures go unreported.
     UniqueHkey key;
     if (OpenSettingKey(policy, KeyPurpose::Write, key) == ERROR_SUCCESS) {
+        if (!RecordBeforeChange({policy.Id, original.Id}, PageId)) {
+            ShowStandardMessage(Handle(), IDS_REGISTRY_SET_FAILED, MB_ICONHAND);
+            return;
+        }
         // A second press must not save the tool's own 1 over the policy kept by the first.
         const std::optional<DWORD> before = QueryDwordValue(key.get(), policy.Name);
         if (before && !ValueExists(key.get(), original.Name)) SetDwordValue(key.get(), original.Name, *before);
@@ -126,6 +131,8 @@ void CVLXConsoleLogPage::OnRestoreDeveloperTools()
             DeleteValue(key.get(), original.Name);
         }
         key.reset();
+        // "DeveloperToolsAvailabilityORG" has put the policy back.
+        ForgetJournalled({policy.Id, original.Id});
     }
     ShowStandardMessage(Handle(), IDS_DEVTOOLS_RESTORED, MB_ICONINFORMATION);
 }

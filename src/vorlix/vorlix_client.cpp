@@ -4,6 +4,7 @@
 #include "platform/registry_values.h"
 #include "resource.h"
 #include "settings/product_settings.h"
+#include "settings/settings_journal.h"
 
 namespace qx {
 
@@ -22,7 +23,7 @@ bool InstallFileExists(const std::wstring& install, const wchar_t* name)
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool PointAutostartAt(HWND page, const wchar_t* exeName, UINT missingTextId)
+bool PointAutostartAt(HWND page, int pageId, const wchar_t* exeName, UINT missingTextId)
 {
     const std::wstring install = VorlixInstallFolder();
     if (install.empty()) {
@@ -40,6 +41,10 @@ bool PointAutostartAt(HWND page, const wchar_t* exeName, UINT missingTextId)
     UniqueHkey key;
     if (OpenSettingKey(run, KeyPurpose::Write, key) != ERROR_SUCCESS) {
         ShowStandardMessage(page, IDS_REGISTRY_OPEN_FAILED, MB_ICONHAND);
+        return false;
+    }
+    if (!RecordBeforeChange({ProductSetting::VorlixRun}, pageId)) {
+        ShowStandardMessage(page, IDS_REGISTRY_SET_FAILED, MB_ICONHAND);
         return false;
     }
     const LSTATUS written = SetStringValue(key.get(), run.Name, data);

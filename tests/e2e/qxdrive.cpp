@@ -249,12 +249,17 @@ std::wstring Describe(const RegistryValueName& value)
     }
 }
 
-bool AppendValues(const std::filesystem::path& file, const std::wstring& heading)
+std::wstring WatchedValuesText()
 {
-    std::wstring text = heading + L"\r\n";
+    std::wstring text;
     for (const RegistryValueName& value : WatchedValues()) {
         text += L"  HKLM\\" + std::wstring(value.key) + L" " + value.name + L" = " + Describe(value) + L"\r\n";
     }
+    return text;
+}
+
+bool AppendText(const std::filesystem::path& file, const std::wstring& text)
+{
     std::ofstream out(file, std::ios::binary | std::ios::app);
     out << Utf8(text);
     return out.good() || Fail("cannot write " + file.string());
@@ -290,8 +295,11 @@ bool Settings(const std::filesystem::path& file)
     App app;
     HWND sheet = Open(app, QxdiagExePath());
     if (!sheet) return false;
+    // Each switch off must leave what its switch on found.
+    std::vector<std::wstring> before;
     for (const SettingsStep& step : kSettingsSteps) {
-        if (!AppendValues(file, L"before " + std::wstring(step.title) + L":")) return false;
+        before.push_back(WatchedValuesText());
+        if (!AppendText(file, L"before " + std::wstring(step.title) + L":\r\n" + before.back())) return false;
         if (!BackToMenu(sheet) || !Press(sheet, IDC_MENU_LOGSETTING) || !Press(sheet, step.button)) {
             return Fail("cannot reach the page; page shown: " + DescribePages(sheet));
         }
@@ -300,7 +308,15 @@ bool Settings(const std::filesystem::path& file)
             if (!Expect(app, text, answer)) return false;
         }
         if (!WaitForPage(sheet, IDD_LOGSETTING_PAGE)) return Fail("not back on page 148: " + DescribePages(sheet));
-        if (!AppendValues(file, L"after " + std::wstring(step.title) + L":")) return false;
+        const std::wstring after = WatchedValuesText();
+        if (!AppendText(file, L"after " + std::wstring(step.title) + L":\r\n" + after)) return false;
+        if (before.size() % 2 == 0) {
+            const bool same = after == before[before.size() - 2];
+            if (!AppendText(file, std::wstring(L"after equals before ") + kSettingsSteps[before.size() - 2].title +
+                                      L": " + (same ? L"yes" : L"no") + L"\r\n")) {
+                return false;
+            }
+        }
     }
     if (!Close(app)) return false;
     std::printf("%s\n", file.string().c_str());

@@ -60,6 +60,9 @@ public:
     SavedValues& operator=(const SavedValues&) = delete;
 
 private:
+    // Each test starts without the tool's journal of what it changed, and
+    // what a test leaves there goes with the test.
+    const test::MovedAside journal_{{L"SOFTWARE\\Orvek\\TOVRA DIAG"}};
     std::vector<Value> values_;
     bool reportingExisted_;
     bool localDumpsExisted_;
