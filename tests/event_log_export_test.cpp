@@ -125,6 +125,18 @@ protected:
 
 // The run-log lines of the three product logs, each with the filter line
 // `filter`, followed by those of the system logs.
+// The locales of the message texts that go with each export: the UI
+// language of this machine, and en-US when that is another.
+std::string LocaleLine()
+{
+    wchar_t name[LOCALE_NAME_MAX_LENGTH] = {};
+    ::LCIDToLocaleName(MAKELCID(::GetUserDefaultUILanguage(), SORT_DEFAULT), name, LOCALE_NAME_MAX_LENGTH, 0);
+    std::string line = "\tlocale: ";
+    for (const wchar_t* c = name; *c; ++c) line += static_cast<char>(*c);
+    return line == "\tlocale: en-US" ? line : line + ", en-US";
+}
+
+// Each export's lines: its entry, its file, its filter and its locales.
 std::vector<std::string> ProductLogLines(const std::string& filter,
                                          std::initializer_list<std::string> systemLogLines)
 {
@@ -134,6 +146,9 @@ std::vector<std::string> ProductLogLines(const std::string& filter,
         "T: export eventlog 'Vorlix'",         "\tfile: vorlix.evtx",        filter,
     };
     lines.insert(lines.end(), systemLogLines);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].rfind("\tfilter: ", 0) == 0) lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(++i), LocaleLine());
+    }
     return lines;
 }
 
@@ -283,7 +298,7 @@ TEST_F(EventLogExportTest, CancelBetweenExportsIsSeenAtTheThreeChecks)
         EXPECT_FALSE(ExportEventLogsAt(fresh, runLog, kNow));
         EXPECT_EQ(Calls().size(), c.calls);
         EXPECT_EQ(RunLogLinesWithoutTimes(runLog).back(), "T: cancel");
-        EXPECT_EQ(RunLogLinesWithoutTimes(runLog).size(), c.calls * 3 + 1);
+        EXPECT_EQ(RunLogLinesWithoutTimes(runLog).size(), c.calls * 4 + 1);
         ASSERT_GE(fresh.events.size(), c.lastEvents.size());
         EXPECT_EQ(std::vector<std::wstring>(fresh.events.end() - c.lastEvents.size(), fresh.events.end()),
                   c.lastEvents);
@@ -348,7 +363,7 @@ TEST_F(EventLogExportTest, CancelEndsAStuckWevtutilAndLeavesNoPartialFile)
     EXPECT_TRUE(WrittenByStandIn(L"tovra.evtx"));
     EXPECT_EQ(Calls().size(), 2u) << "no log after the cancelled one";
     std::vector<std::string> expected = ProductLogLines(kWeekFilterLine, {});
-    expected.resize(6);
+    expected.resize(8);
     expected.push_back("T: cancel");
     EXPECT_EQ(RunLogLinesWithoutTimes(runLog), expected);
     // Seen while the export ran: no bar for it.
@@ -394,6 +409,34 @@ TEST_F(EventLogExportTest, ExportReplacesAFileFromAnEarlierRun)
     ChooseNothingElse(progress.request);
     EXPECT_TRUE(ExportEventLogsAt(progress, runLog, kNow));
     EXPECT_TRUE(WrittenByStandIn(L"tovra.evtx")) << ReadBytes(Event(L"tovra.evtx"));
+}
+
+// The locales' message texts go with every export that was made, by the
+// system's wevtutil "al", and land in "event\LocaleMetaData".
+TEST_F(EventLogExportTest, LocaleMetadataIsArchivedBesideEachExport)
+{
+    ChooseNothingElse(progress.request);
+    EXPECT_TRUE(ExportEventLogsAt(progress, runLog, kNow));
+
+    std::vector<std::wstring> locales;
+    const std::string line = LocaleLine().substr(std::string("\tlocale: ").size());
+    for (std::size_t start = 0; start < line.size();) {
+        const std::size_t end = line.find(", ", start);
+        locales.emplace_back(line.begin() + static_cast<std::ptrdiff_t>(start),
+                             end == std::string::npos ? line.end() : line.begin() + static_cast<std::ptrdiff_t>(end));
+        start = end == std::string::npos ? line.size() : end + 2;
+    }
+    ASSERT_FALSE(locales.empty());
+    EXPECT_EQ(locales.back(), L"en-US");
+    std::vector<std::wstring> expected;
+    for (const wchar_t* stem : {L"tovra", L"tovrasecurity", L"vorlix"}) {
+        for (const std::wstring& locale : locales) {
+            expected.push_back(L"\"" + SystemFolder() + L"\\wevtutil.exe\" al \"" + Event(std::wstring(stem) + L".evtx") +
+                               L"\" /l:" + locale);
+            EXPECT_TRUE(Exists(Event(L"LocaleMetaData\\" + std::wstring(stem) + L"_" + locale + L".MTA"))) << stem;
+        }
+    }
+    EXPECT_EQ(Calls(L"al"), expected);
 }
 
 // Open access as far as Wine keeps it: the export's DACL is the one that

@@ -14,6 +14,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qx::test {
@@ -126,14 +127,17 @@ protected:
     std::wstring Event(const std::wstring& name) const { return output_ + L"\\event\\" + name; }
 
     // The command lines wevtutil was started with, oldest first.
-    std::vector<std::wstring> Calls() const
+    // The recorded command lines of one wevtutil command ("epl" exports, "al"
+    // the locale metadata after each), in the order they came.
+    std::vector<std::wstring> Calls(std::wstring_view command = L"epl") const
     {
         const std::string bytes = ReadBytes(record_);
         const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
         std::vector<std::wstring> calls;
         for (size_t start = 0; start < text.size();) {
             const size_t end = text.find(L"\r\n", start);
-            calls.push_back(text.substr(start, end - start));
+            const std::wstring call = text.substr(start, end - start);
+            if (call.find(L"\" " + std::wstring(command) + L" ") != std::wstring::npos) calls.push_back(call);
             if (end == std::wstring::npos) break;
             start = end + 2;
         }

@@ -1,5 +1,6 @@
 #include "collect/collection_run.h"
 
+#include "collect/collection_record.h"
 #include "collect/run_log.h"
 #include "collectors/event_logs.h"
 #include "collectors/file_collectors.h"
@@ -13,12 +14,12 @@ CollectionPlan DefaultCollectionPlan()
 {
     return CollectionPlan{{WriteOsVersion, WriteInstalledSoftware},
                           {
-                              {&CollectRequest::WantEventLogs, CollectEventLogs},
-                              {&CollectRequest::WantDebugLogs, CollectDebugLogs},
-                              {&CollectRequest::WantCrashDumps, CollectCrashDumps},
-                              {&CollectRequest::WantCrashDumps, CollectDumpLogs},
-                              {&CollectRequest::WantRegistry, ExportRegistry},
-                              {&CollectRequest::WantVorlixFiles, CollectVorlixFiles},
+                              {&CollectRequest::WantEventLogs, CollectEventLogs, L"event"},
+                              {&CollectRequest::WantDebugLogs, CollectDebugLogs, L"debug"},
+                              {&CollectRequest::WantCrashDumps, CollectCrashDumps, L"dump"},
+                              {&CollectRequest::WantCrashDumps, CollectDumpLogs, L"dump log"},
+                              {&CollectRequest::WantRegistry, ExportRegistry, L"registry"},
+                              {&CollectRequest::WantVorlixFiles, CollectVorlixFiles, L"vorlix"},
                           }};
 }
 
@@ -28,11 +29,24 @@ RunOutcome RunCollection(CollectionProgress& progress, const CollectionPlan& pla
     if (!AppendRunLogLine(runLog, kRunLogSeparator)) return RunOutcome::RunLogFailed;
     ApplyOpenAccess(runLog);
 
+    RecordingProgress recording(progress);
+    recording.BeginStep(L"system");
     for (RunLogWriter write : plan.Always) write(runLog);
+    recording.EndStep(true, false);
     for (const CollectionStep& step : plan.Steps) {
-        if (progress.Request().*step.Item && !step.Run(progress, runLog)) return RunOutcome::Stopped;
+        if (!(progress.Request().*step.Item)) continue;
+        recording.BeginStep(step.Name);
+        const bool wentOn = step.Run(recording, runLog);
+        recording.EndStep(wentOn);
+        if (!wentOn) return RunOutcome::Stopped;
     }
     AppendRunLogLine(runLog, kRunLogSeparator);
+    // The report first, so that the manifest lists it too. Either failing to be
+    // written leaves the collection itself complete.
+    if (WriteReport(recording.Record(), progress.Request())) {
+        recording.FileWritten(JoinPath(progress.Request().OutputFolder, kReportName), L"");
+    }
+    WriteManifest(recording.Record(), progress.Request());
     return RunOutcome::Completed;
 }
 

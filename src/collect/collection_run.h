@@ -11,6 +11,8 @@ struct CollectionStep {
     // The item of the request that makes this step run.
     BYTE CollectRequest::*Item;
     Collector Run;
+    // As the manifest names the step.
+    const wchar_t* Name = L"";
 };
 
 struct CollectionPlan {
@@ -32,8 +34,9 @@ enum class RunOutcome {
     RunLogFailed,
 };
 
-// Writes the opening separator, runs the plan against `progress` and writes the
-// closing separator when every step went on.
+// Writes the opening separator, runs the plan against `progress` and, when
+// every step went on, writes the closing separator and then the manifest and
+// the report of the run.
 RunOutcome RunCollection(CollectionProgress& progress, const CollectionPlan& plan);
 
 }  // namespace qx

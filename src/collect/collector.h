@@ -4,9 +4,15 @@
 
 #include "collect/collect_request.h"
 
+#include <windows.h>
+
 #include <string>
 
 namespace qx {
+
+// How a step ended, as the manifest lists it. The failures come first, in the
+// order the worst of them names the step.
+enum class StepOutcome { Cancel, CopyError, Timeout, Skipped, None, Done };
 
 class CollectionProgress {
 public:
@@ -17,6 +23,22 @@ public:
     virtual void SetStatus(const std::wstring& text) = 0;
     // Position 0 ... 100 of the current step.
     virtual void SetProgress(int position) = 0;
+
+    // What the current step wrote into the output tree, right after it was
+    // written (`source`: what it was copied from, empty for an export), and
+    // what of it failed, with the Win32 error. For the manifest; ignored unless
+    // a run records them.
+    virtual void FileWritten(const std::wstring& path, const std::wstring& source)
+    {
+        (void)path;
+        (void)source;
+    }
+    virtual void StepFailed(StepOutcome kind, const std::wstring& what, DWORD error)
+    {
+        (void)kind;
+        (void)what;
+        (void)error;
+    }
 
 protected:
     ~CollectionProgress() = default;

@@ -2,12 +2,14 @@
 
 #include "collect/run_log.h"
 #include "collectors/event_logs.h"
+#include "collectors/file_collectors.h"
 #include "platform/files.h"
 #include "platform/processes.h"
 #include "platform/system.h"
 
 #include <algorithm>
 #include <ctime>
+#include <vector>
 
 namespace qx {
 namespace {
@@ -72,11 +74,28 @@ std::wstring SystemDirectory()
     return length > 0 && length < MAX_PATH ? std::wstring(folder, length) : std::wstring();
 }
 
+// The locales whose message texts go with each export, so that Event Viewer on
+// another machine can show them: the user's UI language, and en-US when that
+// is another.
+std::vector<std::wstring> MetadataLocales()
+{
+    std::vector<std::wstring> locales;
+    wchar_t name[LOCALE_NAME_MAX_LENGTH] = {};
+    if (::LCIDToLocaleName(MAKELCID(::GetUserDefaultUILanguage(), SORT_DEFAULT), name, LOCALE_NAME_MAX_LENGTH, 0) >
+        0) {
+        locales.emplace_back(name);
+    }
+    if (locales.empty() || ::CompareStringOrdinal(locales[0].c_str(), -1, L"en-US", -1, TRUE) != CSTR_EQUAL) {
+        locales.emplace_back(L"en-US");
+    }
+    return locales;
+}
+
 class WevtutilSaver : public EventLogSaver {
 public:
     WevtutilSaver(CollectionProgress& progress, const std::wstring& runLogPath, std::int64_t now, DWORD timeLimitMs)
         : progress_(progress), request_(progress.Request()), runLogPath_(runLogPath),
-          window_(WindowOfPeriod(request_.PeriodIndex, now)), timeLimitMs_(timeLimitMs)
+          window_(WindowOfPeriod(request_.PeriodIndex, now)), timeLimitMs_(timeLimitMs), locales_(MetadataLocales())
     {
     }
 
@@ -99,6 +118,9 @@ public:
         std::wstring filter = L"\tfilter: " + FormatLogTime(window_.Start) + L"~" + FormatLogTime(window_.End);
         if (HasCondition(step)) filter += L" AND " + Condition(step);
         AppendRunLogLine(runLogPath_, filter);
+        std::wstring locales = L"\tlocale: ";
+        for (std::size_t i = 0; i < locales_.size(); ++i) locales += (i ? L", " : L"") + locales_[i];
+        AppendRunLogLine(runLogPath_, locales);
     }
 
     bool Save(const EventLogStep& step, const std::wstring& outputPath) const override
@@ -109,6 +131,21 @@ public:
         const RunResult run = RunWevtutilExport(channel, outputPath, Condition(step), window_.Start, window_.End,
                                                 timeLimitMs_, [this] { return progress_.CancelRequested(); });
         const std::wstring error = L"export eventlog '" + std::wstring(step.Name) + L"' error. ";
+        switch (run.End) {
+        case RunEnd::Ended:
+            if (::GetFileAttributesW(outputPath.c_str()) != INVALID_FILE_ATTRIBUTES) {
+                progress_.FileWritten(outputPath, L"");
+            }
+            break;
+        case RunEnd::NotStarted:
+            progress_.StepFailed(StepOutcome::Skipped, std::wstring(step.Name), run.Error);
+            break;
+        case RunEnd::TimedOut:
+            progress_.StepFailed(StepOutcome::Timeout, std::wstring(step.Name), run.Error ? run.Error : ERROR_TIMEOUT);
+            break;
+        case RunEnd::Stopped:
+            break;
+        }
         if (run.End == RunEnd::TimedOut) {
             std::wstring line = error + L"wevtutil did not end within " + std::to_wstring(timeLimitMs_ / 1000) +
                                 L" seconds";
@@ -119,10 +156,43 @@ public:
             AppendRunLogEntry(runLogPath_, error + L"ending the cancelled wevtutil or deleting its file failed (" +
                                                DescribeError(run.Error) + L").");
         }
+        if (run.End == RunEnd::Ended) return SaveLocaleMetadata(step, outputPath);
         return run.End != RunEnd::Stopped;
     }
 
 private:
+    // wevtutil "al" for each locale, as bounded and as cancellable as the
+    // export; false only when the user's cancel stopped it.
+    bool SaveLocaleMetadata(const EventLogStep& step, const std::wstring& outputPath) const
+    {
+        const std::wstring folder = SystemDirectory();
+        for (const std::wstring& locale : locales_) {
+            const RunResult run = folder.empty()
+                                      ? RunResult{RunEnd::NotStarted, ERROR_PATH_NOT_FOUND}
+                                      : RunHiddenUntil(folder + L"\\wevtutil.exe",
+                                                       L"al " + Quoted(outputPath) + L" /l:" + locale, timeLimitMs_,
+                                                       [this] { return progress_.CancelRequested(); });
+            const std::wstring what = L"locale metadata " + locale + L" of '" + std::wstring(step.Name) + L"'";
+            if (run.End == RunEnd::Stopped) return false;
+            if (run.End == RunEnd::TimedOut || run.End == RunEnd::NotStarted) {
+                const DWORD error = run.Error ? run.Error : ERROR_TIMEOUT;
+                progress_.StepFailed(run.End == RunEnd::TimedOut ? StepOutcome::Timeout : StepOutcome::Skipped, what,
+                                     error);
+                AppendRunLogEntry(runLogPath_, L"export eventlog '" + std::wstring(step.Name) + L"' error. " + what +
+                                                   L" failed (" + DescribeError(error) + L").");
+            }
+        }
+        // What wevtutil wrote beside the export: "LocaleMetaData\<stem>_<locale>.MTA".
+        const std::wstring metadata = JoinPath(outputPath.substr(0, outputPath.rfind(L'\\')), L"LocaleMetaData");
+        std::vector<std::wstring> files;
+        if (!metadata.empty()) FindFilesByPattern(metadata, std::wstring(step.FileStem) + L"_*.MTA", files);
+        for (const std::wstring& file : files) {
+            ApplyOpenAccess(file);
+            progress_.FileWritten(file, L"");
+        }
+        return true;
+    }
+
     static bool HasCondition(const EventLogStep& step)
     {
         return step.Log == EventLog::System || step.Log == EventLog::Application || step.Log == EventLog::Security;
@@ -143,6 +213,7 @@ private:
     const std::wstring& runLogPath_;
     TimeWindow window_;
     DWORD timeLimitMs_;
+    std::vector<std::wstring> locales_;
 };
 
 }  // namespace

@@ -3,7 +3,9 @@
 #include "collect/run_log.h"
 #include "collectors/event_log_export.h"
 #include "collectors/legacy_event_log.h"
+#include "platform/eventlog.h"
 #include "platform/files.h"
+#include "platform/registry_values.h"
 #include "platform/system.h"
 #include "platform/ui.h"
 #include "resource.h"
@@ -53,6 +55,30 @@ bool SaveEventLogs(CollectionProgress& progress, const std::wstring& runLogPath,
     // Keeps the closing text on screen for a moment.
     ::Sleep(500);
     return true;
+}
+
+std::uint64_t EventLogFileBytes()
+{
+    wchar_t windows[MAX_PATH] = {};
+    const UINT length = ::GetWindowsDirectoryW(windows, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return 0;
+    std::uint64_t bytes = 0;
+    for (const EventLogStep& step : kEventLogSteps) {
+        std::wstring file;
+        if (IsVistaOrLater()) {
+            file = std::wstring(windows, length) + L"\\System32\\winevt\\Logs\\" + std::wstring(step.Name) + L".evtx";
+        } else if (const std::optional<std::wstring> stored =
+                       ReadLocalMachineString(EventLogServiceKey(std::wstring(step.Name)), L"File", MAX_PATH)) {
+            wchar_t expanded[MAX_PATH] = {};
+            const DWORD size = ::ExpandEnvironmentStringsW(stored->c_str(), expanded, MAX_PATH);
+            if (size > 0 && size <= MAX_PATH) file = expanded;
+        }
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        if (!file.empty() && ::GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data)) {
+            bytes += (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        }
+    }
+    return bytes;
 }
 
 bool CollectEventLogs(CollectionProgress& progress, const std::wstring& runLogPath)

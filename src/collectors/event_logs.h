@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -50,6 +51,10 @@ protected:
 // Runs the six steps with `saver`: step title, progress, status texts, the cancel
 // checks and the closing pause. False when the user cancelled.
 bool SaveEventLogs(CollectionProgress& progress, const std::wstring& runLogPath, const EventLogSaver& saver);
+
+// The current size in bytes of the files the event-log service keeps the six
+// logs in, as far as they are found: what an export of them needs at most.
+std::uint64_t EventLogFileBytes();
 
 // The worker's step for the event-log item: ExportEventLogs on Vista and later,
 // BackupEventLogs before.

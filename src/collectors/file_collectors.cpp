@@ -97,11 +97,19 @@ constexpr FileCollector kMembers[] = {
      L"copy vlx file.", L"not found vlx file.", nullptr, 20, 300, 1000},
 };
 
-// A path that does not fit MAX_PATH is never used cut short: it is no copy.
-bool CopyNew(const std::wstring& source, const std::wstring& destination)
+std::uint64_t FileSizeOrZero(const std::wstring& path)
 {
-    if (source.size() >= MAX_PATH || destination.size() >= MAX_PATH) return false;
-    return ::CopyFileW(source.c_str(), destination.c_str(), TRUE) != FALSE;
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// A path that does not fit MAX_PATH is never used cut short: it is no copy.
+// ERROR_SUCCESS, or why the copy failed.
+DWORD CopyNew(const std::wstring& source, const std::wstring& destination)
+{
+    if (source.size() >= MAX_PATH || destination.size() >= MAX_PATH) return ERROR_FILENAME_EXCED_RANGE;
+    return ::CopyFileW(source.c_str(), destination.c_str(), TRUE) ? ERROR_SUCCESS : ::GetLastError();
 }
 
 bool CollectFiles(const FileCollector& member, CollectionProgress& progress, const std::wstring& runLogPath)
@@ -135,7 +143,13 @@ bool CollectFiles(const FileCollector& member, CollectionProgress& progress, con
         progress.SetProgress(static_cast<int>(100 * i / files.size()));
         if (member.PauseBeforeCopy) ::Sleep(member.PauseBeforeCopy);
 
-        const bool copied = CopyNew(source, destination);
+        const DWORD copyError = CopyNew(source, destination);
+        const bool copied = copyError == ERROR_SUCCESS;
+        if (copied) {
+            progress.FileWritten(destination, source);
+        } else {
+            progress.StepFailed(StepOutcome::CopyError, source + L" >> " + destination, copyError);
+        }
         if (member.CopyErrorPrefix && !copied) {
             AppendRunLogEntry(runLogPath, member.CopyErrorPrefix + source + L" >> " + destination);
             return true;
@@ -173,6 +187,27 @@ bool CollectDumpLogs(CollectionProgress& progress, const std::wstring& runLogPat
 bool CollectVorlixFiles(CollectionProgress& progress, const std::wstring& runLogPath)
 {
     return CollectFiles(kMembers[VorlixFiles], progress, runLogPath);
+}
+
+std::uint64_t PlannedCopyBytes(const CollectRequest& request)
+{
+    const struct {
+        BYTE CollectRequest::*Item;
+        Member Collector;
+    } planned[] = {{&CollectRequest::WantDebugLogs, DebugLogs},
+                   {&CollectRequest::WantCrashDumps, CrashDumps},
+                   {&CollectRequest::WantCrashDumps, DumpLogs},
+                   {&CollectRequest::WantVorlixFiles, VorlixFiles}};
+    std::uint64_t bytes = 0;
+    for (const auto& item : planned) {
+        if (!(request.*item.Item)) continue;
+        std::vector<std::wstring> files;
+        for (const Source& source : kMembers[item.Collector].Sources()) {
+            if (!source.Folder.empty()) FindFilesByPattern(source.Folder, source.Pattern, files);
+        }
+        for (const std::wstring& file : files) bytes += FileSizeOrZero(file);
+    }
+    return bytes;
 }
 
 void FindFilesByPattern(const std::wstring& folder, const std::wstring& pattern, std::vector<std::wstring>& files)

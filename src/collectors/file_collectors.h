@@ -6,6 +6,7 @@
 
 #include "collect/collector.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,10 @@ bool CollectDebugLogs(CollectionProgress& progress, const std::wstring& runLogPa
 bool CollectCrashDumps(CollectionProgress& progress, const std::wstring& runLogPath);
 bool CollectDumpLogs(CollectionProgress& progress, const std::wstring& runLogPath);
 bool CollectVorlixFiles(CollectionProgress& progress, const std::wstring& runLogPath);
+
+// What the chosen file items of `request` would copy now, in bytes: the files
+// their sources and patterns find, as the collectors would find them.
+std::uint64_t PlannedCopyBytes(const CollectRequest& request);
 
 // Appends the full paths of the files of `folder` (not its sub-folders, which
 // are not entered) that match the wildcard `pattern`, in the order the

@@ -11,8 +11,8 @@ namespace {
 
 class BackupSaver : public EventLogSaver {
 public:
-    BackupSaver(const CollectRequest& request, const std::wstring& runLogPath)
-        : request_(request), runLogPath_(runLogPath)
+    BackupSaver(CollectionProgress& progress, const std::wstring& runLogPath)
+        : progress_(progress), request_(progress.Request()), runLogPath_(runLogPath)
     {
     }
 
@@ -40,16 +40,19 @@ public:
         if (const LSTATUS found = FindEventLog(name); found != ERROR_SUCCESS) {
             AppendRunLogEntry(runLogPath_, L"export eventlog '" + name + L"' skipped. no key " +
                                                EventLogServiceKey(name) + L" (" + DescribeError(found) + L")");
+            progress_.StepFailed(StepOutcome::Skipped, name, static_cast<DWORD>(found));
             return true;
         }
         // Nothing is deleted first: a backup that meets an earlier file fails
         // and leaves it. Failed backups are not logged.
         BackupEventLog(name, outputPath);
         ApplyOpenAccess(outputPath);
+        if (::GetFileAttributesW(outputPath.c_str()) != INVALID_FILE_ATTRIBUTES) progress_.FileWritten(outputPath, L"");
         return true;
     }
 
 private:
+    CollectionProgress& progress_;
     const CollectRequest& request_;
     const std::wstring& runLogPath_;
 };
@@ -58,7 +61,7 @@ private:
 
 bool BackupEventLogs(CollectionProgress& progress, const std::wstring& runLogPath)
 {
-    return SaveEventLogs(progress, runLogPath, BackupSaver(progress.Request(), runLogPath));
+    return SaveEventLogs(progress, runLogPath, BackupSaver(progress, runLogPath));
 }
 
 }  // namespace qx

@@ -114,6 +114,7 @@ bool ExportRegistry(CollectionProgress& progress, const std::wstring& runLogPath
         ::DeleteFileW(file.c_str());
         DumpRegistryKey(item.keyPath, file);
         ApplyOpenAccess(file);
+        if (::GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES) progress.FileWritten(file, L"");
     }
 
     progress.SetProgress(100);

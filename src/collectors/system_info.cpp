@@ -3,11 +3,13 @@
 #include "collect/run_log.h"
 #include "platform/registry.h"
 #include "platform/registry_values.h"
+#include "platform/system.h"
 
 #include <windows.h>
 
 #include <cwchar>
 #include <iterator>
+#include <optional>
 #include <string_view>
 
 namespace qx {
@@ -44,12 +46,10 @@ std::wstring OsVersionLine(unsigned major, unsigned minor, unsigned build)
 
 void WriteOsVersion(const std::wstring& runLogPath)
 {
-    OSVERSIONINFOW version{};
-    version.dwOSVersionInfoSize = sizeof(version);
-    // The manifest declares Windows 10, so Windows 10 and 11 report 10.0 here.
-    if (!::GetVersionExW(&version)) return;
+    const std::optional<WindowsVersion> version = RunningWindowsVersion();
+    if (!version) return;
     AppendRunLogEntry(runLogPath, L"os version:");
-    AppendRunLogLine(runLogPath, OsVersionLine(version.dwMajorVersion, version.dwMinorVersion, version.dwBuildNumber));
+    AppendRunLogLine(runLogPath, OsVersionLine(version->Major, version->Minor, version->Build));
 }
 
 void WriteInstalledSoftware(const std::wstring& runLogPath)

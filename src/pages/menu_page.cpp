@@ -2,6 +2,7 @@
 
 #include "collectors/system_info.h"
 #include "platform/registry_values.h"
+#include "platform/system.h"
 #include "resource.h"
 
 #include <shlwapi.h>
@@ -28,11 +29,8 @@ std::wstring SoftwareListForDisplay(const std::wstring& list)
 
 std::wstring OwnFileVersionText()
 {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    // A path cut off at the buffer's end names some other file.
-    if (length == 0 || length >= MAX_PATH) return {};
-    return FileVersionText(path);
+    const std::wstring numbers = OwnFileVersion();
+    return numbers.empty() ? numbers : L"Version: " + numbers;
 }
 
 // Whether "QXServer.exe" exists in the folder that "ServerPath" names.
@@ -52,21 +50,8 @@ bool ServerPartInstalled()
 
 std::wstring FileVersionText(const std::wstring& path)
 {
-    DWORD ignored = 0;
-    const DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &ignored);
-    if (size == 0) return {};
-    std::vector<BYTE> block(size);
-    if (!::GetFileVersionInfoW(path.c_str(), 0, size, block.data())) return {};
-    VS_FIXEDFILEINFO* info = nullptr;
-    UINT infoSize = 0;
-    if (!::VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&info), &infoSize) || !info ||
-        infoSize < sizeof(VS_FIXEDFILEINFO)) {
-        return {};
-    }
-    wchar_t text[64];
-    std::swprintf(text, std::size(text), L"Version: %d.%d.%d.%d", HIWORD(info->dwFileVersionMS),
-                  LOWORD(info->dwFileVersionMS), HIWORD(info->dwFileVersionLS), LOWORD(info->dwFileVersionLS));
-    return text;
+    const std::wstring numbers = FileVersionNumbers(path);
+    return numbers.empty() ? numbers : L"Version: " + numbers;
 }
 
 CMenuPage::CMenuPage() noexcept : CPage(IDD_MENU_PAGE) {}

@@ -54,6 +54,20 @@ bool CreateFolderTree(const std::wstring& path)
     return true;
 }
 
+FreeSpaceSeam& TheFreeSpaceSeam()
+{
+    static FreeSpaceSeam seam;
+    return seam;
+}
+
+std::optional<std::uint64_t> FreeBytesOnVolume(const std::wstring& path)
+{
+    if (const auto& freeBytes = TheFreeSpaceSeam().freeBytes) return freeBytes(path);
+    ULARGE_INTEGER available{};
+    if (!::GetDiskFreeSpaceExW(path.c_str(), &available, nullptr, nullptr)) return std::nullopt;
+    return available.QuadPart;
+}
+
 void ApplyOpenAccess(const std::wstring& path)
 {
     SECURITY_DESCRIPTOR descriptor;

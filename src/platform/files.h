@@ -2,7 +2,9 @@
 // Folders, paths and file security. Paths are joined in MAX_PATH buffers; a
 // join that does not fit gives the empty string, never a truncated path.
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -53,6 +55,16 @@ struct FolderDeleteSeam {
     std::function<void()> afterListing;
 };
 FolderDeleteSeam& TheFolderDeleteSeam();
+
+// The bytes free to this user on the volume of `path` (GetDiskFreeSpaceExW),
+// or what the seam says in tests; nothing when it cannot be told.
+std::optional<std::uint64_t> FreeBytesOnVolume(const std::wstring& path);
+
+// Tests only: stands in for the free space of every volume when set.
+struct FreeSpaceSeam {
+    std::function<std::optional<std::uint64_t>(const std::wstring& path)> freeBytes;
+};
+FreeSpaceSeam& TheFreeSpaceSeam();
 
 // Gives a file or folder a NULL DACL (everyone has full access); failures pass
 // unnoticed.

@@ -1,7 +1,9 @@
 #include "platform/system.h"
 
+#include <cwchar>
 #include <iterator>
 #include <string_view>
+#include <vector>
 
 namespace qx {
 
@@ -35,6 +37,42 @@ bool IsVistaOrLater()
     conditions = ::VerSetConditionMask(conditions, VER_SERVICEPACKMAJOR, VER_GREATER_EQUAL);
     return ::VerifyVersionInfoW(&wanted, VER_MAJORVERSION | VER_MINORVERSION | VER_SERVICEPACKMAJOR, conditions) !=
            FALSE;
+}
+
+std::wstring FileVersionNumbers(const std::wstring& path)
+{
+    DWORD ignored = 0;
+    const DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    if (size == 0) return {};
+    std::vector<BYTE> block(size);
+    if (!::GetFileVersionInfoW(path.c_str(), 0, size, block.data())) return {};
+    VS_FIXEDFILEINFO* info = nullptr;
+    UINT infoSize = 0;
+    if (!::VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&info), &infoSize) || !info ||
+        infoSize < sizeof(VS_FIXEDFILEINFO)) {
+        return {};
+    }
+    wchar_t text[64];
+    std::swprintf(text, std::size(text), L"%d.%d.%d.%d", HIWORD(info->dwFileVersionMS), LOWORD(info->dwFileVersionMS),
+                  HIWORD(info->dwFileVersionLS), LOWORD(info->dwFileVersionLS));
+    return text;
+}
+
+std::wstring OwnFileVersion()
+{
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    // A path cut off at the buffer's end names some other file.
+    if (length == 0 || length >= MAX_PATH) return {};
+    return FileVersionNumbers(path);
+}
+
+std::optional<WindowsVersion> RunningWindowsVersion()
+{
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof(version);
+    if (!::GetVersionExW(&version)) return std::nullopt;
+    return WindowsVersion{version.dwMajorVersion, version.dwMinorVersion, version.dwBuildNumber};
 }
 
 }  // namespace qx

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 namespace qx {
@@ -12,5 +13,19 @@ std::wstring DescribeError(DWORD code);
 
 // Windows Vista (6.0) or later, by VerifyVersionInfoW.
 bool IsVistaOrLater();
+
+// The file version of the version resource of `path`, as "2.1.0.26611"; empty
+// when it has none. OwnFileVersion: that of this program.
+std::wstring FileVersionNumbers(const std::wstring& path);
+std::wstring OwnFileVersion();
+
+struct WindowsVersion {
+    unsigned Major = 0;
+    unsigned Minor = 0;
+    unsigned Build = 0;
+};
+// As GetVersionExW tells it (the manifest declares Windows 10, so 10 and 11
+// report 10.0); nothing when it does not.
+std::optional<WindowsVersion> RunningWindowsVersion();
 
 }  // namespace qx

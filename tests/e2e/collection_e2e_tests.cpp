@@ -115,6 +115,11 @@ TEST_F(Collection, SavesEveryItemIntoTheChosenFolderBehindAModalProgressDialog)
     EXPECT_FALSE(DecodeCodePage932(log).empty()) << "the run log is code page 932";
     EXPECT_NE(log.find(kClientLine932), std::string::npos) << "the installed software in code page 932";
     for (const wchar_t* name : kItemFolders) EXPECT_TRUE(IsFolder(Output(name))) << name;
+
+    // The manifest and the report, read by Python and a real browser.
+    const std::string shot = test::UnixPath(chosen_ / L"report.png");
+    EXPECT_TRUE(test::RunUnixProgram("/usr/bin/python3", {QX_BUNDLE_CHECKER, test::UnixPath(Output()), shot}))
+        << "tests/check_bundle.py finds the bundle wrong; run it on a collection to see why";
 }
 
 TEST_F(Collection, WithoutItemsStillLogsTheSystemAndYesOpensTheFolder)
@@ -139,7 +144,8 @@ TEST_F(Collection, WithoutItemsStillLogsTheSystemAndYesOpensTheFolder)
         EXPECT_TRUE(WaitUntilGone(folderWindow)) << "the folder window does not close";
     }
 
-    EXPECT_EQ(NamesIn(Output()), std::set<std::wstring>{L"QXDIAG.log"}) << "no item, no sub-folder";
+    EXPECT_EQ(NamesIn(Output()), (std::set<std::wstring>{L"QXDIAG.log", L"index.html", L"manifest.json"}))
+        << "no item, no sub-folder";
     const std::string log = RunLog();
     EXPECT_EQ(CountOf(log, kSeparatorLine), 2u);
     EXPECT_TRUE(log.ends_with(kSeparatorLine));

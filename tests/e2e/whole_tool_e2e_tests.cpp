@@ -51,13 +51,22 @@ TEST_F(WholeTool, FullCollectionOfTheFakeMachine)
     ASSERT_NO_FATAL_FAILURE(Collect());
 
     EXPECT_EQ(NamesIn(Output()),
-              (std::set<std::wstring>{L"QXDIAG.log", L"debug", L"dump", L"event", L"registry", L"vorlix"}));
+              (std::set<std::wstring>{L"QXDIAG.log", L"debug", L"dump", L"event", L"index.html", L"manifest.json",
+                                      L"registry", L"vorlix"}));
     ExpectFakeMachineItems(Output());
 
     // event/: one backup a channel, made by the stand-in wevtutil.
     const std::set<std::wstring> backups{L"tovra.evtx",  L"tovrasecurity.evtx", L"vorlix.evtx",
                                          L"system.evtx", L"application.evtx",   L"security.evtx"};
-    EXPECT_EQ(NamesIn(Output(L"event")), backups);
+    std::set<std::wstring> event = backups;
+    event.insert(L"LocaleMetaData");
+    EXPECT_EQ(NamesIn(Output(L"event")), event);
+    // The message texts of each export, in the locales of this machine and en-US.
+    for (const std::wstring& name : NamesIn(Output(L"event\\LocaleMetaData"))) {
+        EXPECT_TRUE(name.ends_with(L".MTA")) << testing::PrintToString(name);
+        EXPECT_TRUE(backups.count(name.substr(0, name.find(L'_')) + L".evtx")) << testing::PrintToString(name);
+    }
+    EXPECT_TRUE(NamesIn(Output(L"event\\LocaleMetaData")).count(L"tovra_en-US.MTA"));
     for (const std::wstring& backup : backups) {
         EXPECT_EQ(ReadBytes(Output(L"event\\" + backup)).rfind("QXDIAG fake evtx\r\n", 0), 0u)
             << testing::PrintToString(backup);

@@ -53,7 +53,8 @@ TEST_F(XpCollection, FullCollectionBacksUpTheEventLogsChosenInDialog139)
     ASSERT_NO_FATAL_FAILURE(Collect());
 
     EXPECT_EQ(NamesIn(Output()),
-              (std::set<std::wstring>{L"QXDIAG.log", L"debug", L"dump", L"event", L"registry", L"vorlix"}));
+              (std::set<std::wstring>{L"QXDIAG.log", L"debug", L"dump", L"event", L"index.html", L"manifest.json",
+                                      L"registry", L"vorlix"}));
     ExpectFakeMachineItems(Output());
     // Whatever the backup leaves in event/ is a .evt file; wevtutil never ran.
     for (const std::wstring& name : NamesIn(Output(L"event"))) {

@@ -7,7 +7,12 @@
 // the collector relies on it: a further positional argument is an error (87),
 // an existing target is refused (183) and kept, and otherwise the target is
 // created with recognisable UTF-8 text naming this program, the channel and the
-// query. Other commands do nothing.
+// query.
+//
+// "al <file> /l:<locale>" (archive-log) does what the real command is
+// documented to do: it needs an existing file and exactly one locale, and
+// writes "LocaleMetaData\<file stem>_<locale>.MTA" beside the file; anything
+// else is an error (87), a missing file 2. Other commands do nothing.
 //
 // For the channel named by the environment variable QX_WEVTUTIL_HANG, "epl"
 // writes the start of its target and then never ends, as a stuck export would.
@@ -85,6 +90,30 @@ int ExportLog(const std::vector<std::wstring>& args)
     return ok ? 0 : ERROR_WRITE_FAULT;
 }
 
+int ArchiveLog(const std::vector<std::wstring>& args)
+{
+    if (args.size() != 4 || args[3].rfind(L"/l:", 0) != 0 || args[3].size() <= 3) return ERROR_INVALID_PARAMETER;
+    const std::wstring& log = args[2];
+    const std::wstring locale = args[3].substr(3);
+    const DWORD attributes = ::GetFileAttributesW(log.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return ERROR_FILE_NOT_FOUND;
+    const std::wstring::size_type slash = log.rfind(L'\\');
+    const std::wstring folder = (slash == std::wstring::npos ? L"." : log.substr(0, slash)) + L"\\LocaleMetaData";
+    std::wstring stem = slash == std::wstring::npos ? log : log.substr(slash + 1);
+    if (const std::wstring::size_type dot = stem.rfind(L'.'); dot != std::wstring::npos) stem.resize(dot);
+    if (!::CreateDirectoryW(folder.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
+        return static_cast<int>(::GetLastError());
+    }
+    const std::string content = "QXDIAG fake locale metadata\r\nlog: " + Utf8(log) + "\r\nlocale: " + Utf8(locale) + "\r\n";
+    HANDLE file = ::CreateFileW((folder + L"\\" + stem + L"_" + locale + L".MTA").c_str(), GENERIC_WRITE, 0, nullptr,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return static_cast<int>(::GetLastError());
+    DWORD written = 0;
+    const bool ok = ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+    ::CloseHandle(file);
+    return ok ? 0 : ERROR_WRITE_FAULT;
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
@@ -100,6 +129,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 
     if (args.size() >= 2 && ::CompareStringOrdinal(args[1].c_str(), -1, L"epl", -1, TRUE) == CSTR_EQUAL) {
         return ExportLog(args);
+    }
+    if (args.size() >= 2 && ::CompareStringOrdinal(args[1].c_str(), -1, L"al", -1, TRUE) == CSTR_EQUAL) {
+        return ArchiveLog(args);
     }
     return 0;
 }
