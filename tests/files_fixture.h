@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 
 namespace qx::test {
@@ -97,6 +98,46 @@ inline std::string ReadBytes(const std::wstring& path, bool* exists = nullptr)
     DWORD read = 0;
     while (::ReadFile(file.get(), chunk, sizeof(chunk), &read, nullptr) && read > 0) bytes.append(chunk, read);
     return bytes;
+}
+
+// The DACL of a file or folder as the bytes of a security descriptor, empty when unreadable.
+inline std::string DaclBytes(const std::wstring& path)
+{
+    DWORD size = 0;
+    ::GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
+    std::string descriptor(size, '\0');
+    const bool read = size > 0 && ::GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(),
+                                                     size, &size);
+    return read ? descriptor : std::string();
+}
+
+// `folder` (as ".") and everything below it, by path relative to it: each
+// folder's DACL, each file's DACL and bytes. A directory link is listed as
+// such, never entered.
+inline std::map<std::wstring, std::string> Snapshot(const std::wstring& folder, const std::wstring& below = L"")
+{
+    std::map<std::wstring, std::string> entries;
+    if (below.empty()) entries[L"."] = "folder, DACL " + DaclBytes(folder);
+    WIN32_FIND_DATAW found;
+    UniqueHandleFind find(::FindFirstFileW((folder + L"\\" + below + L"*").c_str(), &found));
+    if (!find) return entries;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::wstring relative = below + name;
+        const std::wstring path = folder + L"\\" + relative;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+            entries[relative] = "link";
+        } else if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            entries[relative] = "folder, DACL " + DaclBytes(path);
+            entries.merge(Snapshot(folder, relative + L"\\"));
+        } else {
+            bool exists = false;
+            const std::string bytes = ReadBytes(path, &exists);
+            entries[relative] = (exists ? "file, DACL " : "unreadable, DACL ") + DaclBytes(path) + ", bytes " + bytes;
+        }
+    } while (::FindNextFileW(find.get(), &found));
+    return entries;
 }
 
 // Creates or replaces a file with exactly `bytes`.

@@ -25,6 +25,7 @@ namespace qx {
 namespace {
 
 using test::Bytes;
+using test::DaclBytes;
 using test::DwordBytes;
 using test::EnumeratedSubkeyNames;
 using test::EnumeratedValueNames;
@@ -369,17 +370,6 @@ TEST_F(RegistryReadersTest, GeneratedTreeReadsBackValueForValue)
             EXPECT_EQ(sections.at(path), expected);
         }
     }
-}
-
-// The DACL of a file as the bytes of a security descriptor, empty when unreadable.
-std::string DaclBytes(const std::wstring& path)
-{
-    DWORD size = 0;
-    ::GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
-    std::string descriptor(size, '\0');
-    const bool read = size > 0 && ::GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(),
-                                                     size, &size);
-    return read ? descriptor : std::string();
 }
 
 // A progress that records what the collector reports, in order.
