@@ -22,6 +22,17 @@ CollectionPlan DefaultCollectionPlan()
                           }};
 }
 
+std::vector<std::wstring> FixedOutputFiles(const CollectRequest& request)
+{
+    std::vector<std::wstring> files;
+    if (request.WantEventLogs) files = EventLogFiles();
+    if (request.WantRegistry) {
+        const std::vector<std::wstring> registry = RegistryExportFiles();
+        files.insert(files.end(), registry.begin(), registry.end());
+    }
+    return files;
+}
+
 RunOutcome RunCollection(CollectionProgress& progress, const CollectionPlan& plan)
 {
     const std::wstring runLog = RunLogPath(progress.Request().OutputFolder);

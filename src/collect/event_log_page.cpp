@@ -9,6 +9,7 @@
 #include "platform/system.h"
 #include "resource.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -37,6 +38,24 @@ void ShowSaveMessage(UINT textId, UINT type)
 {
     // No owner: the main window stays usable while the outcome is shown.
     ShowMessageBox(nullptr, LoadResourceString(textId), LoadResourceString(IDS_SAVE_CAPTION), type);
+}
+
+// Checked before anything is created. Every path of the run must fit: a path
+// cut short would write somewhere else. And the tree, which earlier runs left
+// open to everyone, must hold no link that would lead the writes out of it.
+bool IsSafeOutputTree(const CollectRequest& request, const std::vector<std::wstring>& subFolders)
+{
+    const std::wstring& output = request.OutputFolder;
+    if (output.empty()) return false;
+    const std::wstring runLog = RunLogPath(output);
+    if (runLog.size() >= MAX_PATH) return false;
+    for (const std::wstring& file : FixedOutputFiles(request)) {
+        if (JoinPath(output, file).empty()) return false;
+    }
+    std::vector<std::wstring> checked{output, runLog};
+    checked.insert(checked.end(), subFolders.begin(), subFolders.end());
+    return std::all_of(checked.begin(), checked.end(),
+                       [](const std::wstring& path) { return !path.empty() && IsAbsentOrPlain(path); });
 }
 
 }  // namespace
@@ -106,17 +125,12 @@ void CEventLogPage::Save()
     ReadItemsIntoRequest();
     if (!PickFolder(MainWindow(), LoadResourceString(IDS_PICK_FOLDER_TITLE), request_.OutputFolder)) return;
 
-    // Every path of the run must fit before anything is created: a path cut
-    // short would write somewhere else.
     request_.OutputFolder = JoinPath(request_.OutputFolder, L"QXDIAG");
     std::vector<std::wstring> subFolders;
-    bool pathsFit = !request_.OutputFolder.empty() && RunLogPath(request_.OutputFolder).size() < MAX_PATH;
     for (const ItemFolder& folder : kItemFolders) {
-        if (!(request_.*folder.Item)) continue;
-        subFolders.push_back(JoinPath(request_.OutputFolder, folder.Name));
-        pathsFit = pathsFit && !subFolders.back().empty();
+        if (request_.*folder.Item) subFolders.push_back(JoinPath(request_.OutputFolder, folder.Name));
     }
-    if (!pathsFit || !CreateFolderTree(request_.OutputFolder)) {
+    if (!IsSafeOutputTree(request_, subFolders) || !CreateFolderTree(request_.OutputFolder)) {
         ShowSaveMessage(IDS_OUTPUT_WRITE_FAILED, MB_ICONINFORMATION);
         return;
     }

@@ -78,7 +78,7 @@ public:
     {
     }
 
-    std::wstring_view Extension() const override { return L".evtx"; }
+    std::wstring_view Extension() const override { return kExportedLogExtension; }
 
     bool Wanted(const EventLogStep& step) const override
     {

@@ -15,7 +15,7 @@ public:
     {
     }
 
-    std::wstring_view Extension() const override { return L".evt"; }
+    std::wstring_view Extension() const override { return kBackedUpLogExtension; }
 
     bool Wanted(const EventLogStep& step) const override
     {

@@ -30,6 +30,7 @@ constexpr RegistryExport kExports[] = {
      L"SOFTWARE\\Wow6432Node\\Policies\\Orvek"},
 };
 constexpr int kExportsOnEveryWindows = 2;
+constexpr wchar_t kRegistryFolder[] = L"registry";
 
 // GetNativeSystemInfo is looked up at run time: the 32-bit view exists only
 // where it reports an x64 or Itanium processor.
@@ -117,6 +118,13 @@ bool ExportRegistry(CollectionProgress& progress, const std::wstring& runLogPath
     progress.SetStatus(LoadResourceString(IDS_REGISTRY_DONE));
     ::Sleep(1000);
     return true;
+}
+
+std::vector<std::wstring> RegistryExportFiles()
+{
+    std::vector<std::wstring> files;
+    for (const RegistryExport& item : kExports) files.push_back(std::wstring(kRegistryFolder) + L"\\" + item.fileName);
+    return files;
 }
 
 }  // namespace qx
