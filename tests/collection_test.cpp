@@ -136,6 +136,37 @@ TEST(RunCollection, StoppingStepEndsTheRunWithoutClosingSeparator)
     EXPECT_TRUE(EndsWith(lines[3], ": cancel")) << lines[3];
 }
 
+TEST(RunCollection, ANewRunLogGetsOpenAccessAnEarlierOneKeepsItsOwn)
+{
+    TempFolder folder;
+    const std::wstring reference = folder / L"open.txt";
+    ASSERT_TRUE(WriteBytes(reference, "open"));
+    const std::string ownDacl = test::DaclBytes(reference);
+    ApplyOpenAccess(reference);
+    const std::string openDacl = test::DaclBytes(reference);
+    ASSERT_NE(openDacl, ownDacl);
+    const CollectionPlan plan{{WriteAlways}, {}};
+    const struct {
+        const wchar_t* Folder;
+        bool Earlier;
+    } cases[] = {{L"new", false}, {L"earlier", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Earlier ? "a run log of an earlier run" : "a new run log");
+        FakeProgress progress;
+        progress.request.OutputFolder = folder / c.Folder;
+        ASSERT_TRUE(::CreateDirectoryW(progress.request.OutputFolder.c_str(), nullptr));
+        const std::wstring runLog = RunLogPath(progress.request.OutputFolder);
+        if (c.Earlier) {
+            ASSERT_TRUE(WriteBytes(runLog, "earlier\r\n"));
+        }
+
+        EXPECT_EQ(RunCollection(progress, plan), RunOutcome::Completed);
+
+        EXPECT_EQ(test::DaclBytes(runLog), c.Earlier ? ownDacl : openDacl);
+        EXPECT_EQ(ReadLines(runLog).size(), c.Earlier ? 4u : 3u);
+    }
+}
+
 TEST(RunCollection, UnwritableRunLogStopsBeforeAnything)
 {
     TempFolder folder;

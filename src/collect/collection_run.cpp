@@ -36,8 +36,10 @@ std::vector<std::wstring> FixedOutputFiles(const CollectRequest& request)
 RunOutcome RunCollection(CollectionProgress& progress, const CollectionPlan& plan)
 {
     const std::wstring runLog = RunLogPath(progress.Request().OutputFolder);
+    // An earlier run's log keeps the security it has.
+    const bool newLog = ::GetFileAttributesW(runLog.c_str()) == INVALID_FILE_ATTRIBUTES;
     if (!AppendRunLogLine(runLog, kRunLogSeparator)) return RunOutcome::RunLogFailed;
-    ApplyOpenAccess(runLog);
+    if (newLog) ApplyOpenAccess(runLog);
 
     for (RunLogWriter write : plan.Always) write(runLog);
     for (const CollectionStep& step : plan.Steps) {

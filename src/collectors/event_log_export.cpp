@@ -143,8 +143,8 @@ bool ExportEventLogsAt(CollectionProgress& progress, const std::wstring& runLogP
 bool RunWevtutilExport(const std::wstring& channel, const std::wstring& outputPath, const std::wstring& condition,
                        std::int64_t windowStart, std::int64_t windowEnd)
 {
-    // wevtutil refuses to overwrite an existing file.
-    ::DeleteFileW(outputPath.c_str());
+    // wevtutil refuses to overwrite an existing file; one that stays is not ours to open up.
+    const bool cleared = DeleteIfPresent(outputPath);
     // By its full path: the tool runs elevated, and a wevtutil.exe planted beside
     // it or in the working folder must never be the one that runs.
     const std::wstring folder = SystemDirectory();
@@ -152,7 +152,7 @@ bool RunWevtutilExport(const std::wstring& channel, const std::wstring& outputPa
     if (!RunHiddenAndWait(folder + L"\\wevtutil.exe",
                           WevtutilParameters(channel, outputPath, condition, windowStart, windowEnd)))
         return false;
-    ApplyOpenAccess(outputPath);
+    if (cleared) ApplyOpenAccess(outputPath);
     return true;
 }
 

@@ -35,9 +35,9 @@ public:
     void Save(const EventLogStep& step, const std::wstring& outputPath) const override
     {
         // Nothing is deleted first: a backup that meets an earlier file fails
-        // and leaves it. Missing logs and failed backups are not logged.
-        BackupEventLog(std::wstring(step.Name), outputPath);
-        ApplyOpenAccess(outputPath);
+        // and leaves it, security and all. Missing logs and failed backups are
+        // not logged.
+        if (BackupEventLog(std::wstring(step.Name), outputPath)) ApplyOpenAccess(outputPath);
     }
 
 private:

@@ -104,12 +104,16 @@ bool ExportRegistry(CollectionProgress& progress, const std::wstring& runLogPath
     const int exports = IsNative64Bit() ? static_cast<int>(std::size(kExports)) : kExportsOnEveryWindows;
     for (int i = 0; i < exports; ++i) {
         const RegistryExport& item = kExports[i];
+        const std::wstring file = JoinPath(JoinPath(progress.Request().OutputFolder, kRegistryFolder), item.fileName);
+        // An old file that stays would have this export appended to it, and is not ours to open up.
+        if (!file.empty() && !DeleteIfPresent(file)) {
+            AppendRunLogEntry(runLogPath, L"export registry error. " + std::wstring(item.keyPath) + L" >> " + file);
+            continue;
+        }
         AppendRunLogEntry(runLogPath, item.runLogText);
-        const std::wstring file = JoinPath(JoinPath(progress.Request().OutputFolder, L"registry"), item.fileName);
         if (file.empty()) continue;  // a path that does not fit MAX_PATH
         // The file comes into being with its first line: a key without any
         // value in its tree leaves none.
-        ::DeleteFileW(file.c_str());
         DumpRegistryKey(item.keyPath, file);
         ApplyOpenAccess(file);
     }
