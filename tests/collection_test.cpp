@@ -139,12 +139,7 @@ TEST(RunCollection, StoppingStepEndsTheRunWithoutClosingSeparator)
 TEST(RunCollection, ANewRunLogGetsOpenAccessAnEarlierOneKeepsItsOwn)
 {
     TempFolder folder;
-    const std::wstring reference = folder / L"open.txt";
-    ASSERT_TRUE(WriteBytes(reference, "open"));
-    const std::string ownDacl = test::DaclBytes(reference);
-    ApplyOpenAccess(reference);
-    const std::string openDacl = test::DaclBytes(reference);
-    ASSERT_NE(openDacl, ownDacl);
+    const std::string openDacl = test::OpenAccessDacl(folder.Path());
     const CollectionPlan plan{{WriteAlways}, {}};
     const struct {
         const wchar_t* Folder;
@@ -159,10 +154,11 @@ TEST(RunCollection, ANewRunLogGetsOpenAccessAnEarlierOneKeepsItsOwn)
         if (c.Earlier) {
             ASSERT_TRUE(WriteBytes(runLog, "earlier\r\n"));
         }
+        const std::string earlierDacl = test::DaclBytes(runLog);
 
         EXPECT_EQ(RunCollection(progress, plan), RunOutcome::Completed);
 
-        EXPECT_EQ(test::DaclBytes(runLog), c.Earlier ? ownDacl : openDacl);
+        EXPECT_EQ(test::DaclBytes(runLog), c.Earlier ? earlierDacl : openDacl);
         EXPECT_EQ(ReadLines(runLog).size(), c.Earlier ? 4u : 3u);
     }
 }

@@ -302,17 +302,9 @@ protected:
             EXPECT_EQ(DaclBytes(copy), OpenDacl()) << "no open access: " << testing::PrintToString(copy);
         }
     }
-    // The DACL that open access gives a file, which a new file does not have of itself.
     std::string OpenDacl()
     {
-        if (openDacl_.empty()) {
-            const std::wstring open = temp_ / L"open.txt";
-            EXPECT_TRUE(WriteBytes(open, "open"));
-            const std::string own = DaclBytes(open);
-            ApplyOpenAccess(open);
-            openDacl_ = DaclBytes(open);
-            EXPECT_NE(openDacl_, own);
-        }
+        if (openDacl_.empty()) openDacl_ = test::OpenAccessDacl(temp_.Path());
         return openDacl_;
     }
     std::wstring CopyingText(const Member& member, const std::wstring& source) const

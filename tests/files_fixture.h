@@ -1,7 +1,8 @@
 #pragma once
 // Real files for tests: a fresh folder under the temp folder that is removed
-// with everything in it afterwards, and a file's exact bytes.
+// with everything in it afterwards, a file's exact bytes and its security.
 
+#include "platform/files.h"
 #include "platform/handles.h"
 
 #include <gtest/gtest.h>
@@ -148,6 +149,20 @@ inline bool WriteBytes(const std::wstring& path, const std::string& bytes)
     DWORD written = 0;
     return file && ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
            written == bytes.size();
+}
+
+// The DACL that open access gives a new file in `folder`; a new file does not
+// have it of itself.
+inline std::string OpenAccessDacl(const std::wstring& folder)
+{
+    const std::wstring reference = folder + L"\\qxdiag-open-access.txt";
+    EXPECT_TRUE(WriteBytes(reference, "open"));
+    const std::string own = DaclBytes(reference);
+    ApplyOpenAccess(reference);
+    const std::string open = DaclBytes(reference);
+    ::DeleteFileW(reference.c_str());
+    EXPECT_NE(open, own) << "open access cannot be told from a new file's own security";
+    return open;
 }
 
 }  // namespace qx::test
