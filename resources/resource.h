@@ -112,6 +112,9 @@
 // time of the earliest record.
 #define IDS_JOURNAL_RESTORE_NOTE        330
 
+// Save's question when the chosen volume may be too small: %s needed, %s free, in MB.
+#define IDS_SPACE_SHORT                 340
+
 // Controls. One name per number: several dialogs share 1006, 1028..1032, 1047 and 1048.
 #define IDC_SAVE                        1004
 #define IDC_PERIOD                      1005

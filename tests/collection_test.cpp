@@ -10,10 +10,15 @@
 #include "resource.h"
 #include "files_fixture.h"
 #include "ui_test_support.h"
+#include "settings/product_settings.h"
+#include "registry_fixture.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdint>
+#include <optional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -163,6 +168,33 @@ TEST(RunCollection, StoppingStepEndsTheRunWithoutClosingSeparator)
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[2], "debug");
     EXPECT_TRUE(EndsWith(lines[3], ": cancel")) << lines[3];
+}
+
+TEST(RunCollection, ANewRunLogGetsOpenAccessAnEarlierOneKeepsItsOwn)
+{
+    TempFolder folder;
+    const std::string openDacl = test::OpenAccessDacl(folder.Path());
+    const CollectionPlan plan{{WriteAlways}, {}};
+    const struct {
+        const wchar_t* Folder;
+        bool Earlier;
+    } cases[] = {{L"new", false}, {L"earlier", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Earlier ? "a run log of an earlier run" : "a new run log");
+        FakeProgress progress;
+        progress.request.OutputFolder = folder / c.Folder;
+        ASSERT_TRUE(::CreateDirectoryW(progress.request.OutputFolder.c_str(), nullptr));
+        const std::wstring runLog = RunLogPath(progress.request.OutputFolder);
+        if (c.Earlier) {
+            ASSERT_TRUE(WriteBytes(runLog, "earlier\r\n"));
+        }
+        const std::string earlierDacl = test::DaclBytes(runLog);
+
+        EXPECT_EQ(RunCollection(progress, plan), RunOutcome::Completed);
+
+        EXPECT_EQ(test::DaclBytes(runLog), c.Earlier ? earlierDacl : openDacl);
+        EXPECT_EQ(ReadLines(runLog).size(), c.Earlier ? 4u : 3u);
+    }
 }
 
 TEST(RunCollection, UnwritableRunLogStopsBeforeAnything)
@@ -391,7 +423,7 @@ protected:
 
     CEventLogPage& Page() { return dlg.CollectPage(); }
     HWND PageWindow() { return dlg.CollectPage().Handle(); }
-    void SetItems(std::initializer_list<int> checked)
+    void SetItems(const std::vector<int>& checked)
     {
         for (int id = IDC_ITEM_EVENTLOG; id <= IDC_ITEM_VORLIX; ++id) ::CheckDlgButton(PageWindow(), id, BST_UNCHECKED);
         for (int id : checked) ::CheckDlgButton(PageWindow(), id, BST_CHECKED);
@@ -430,6 +462,56 @@ TEST_F(SaveTest, WithNoItemChosenStillCreatesTheFolderAndCompletes)
     EXPECT_EQ(ReadLines(Output() + L"\\QXDIAG.log"), (std::vector<std::string>{kSeparator, "always", kSeparator}));
     for (const wchar_t* name : {L"event", L"debug", L"dump", L"registry", L"vorlix"}) {
         EXPECT_FALSE(IsDirectory(Output() + L"\\" + name)) << name;
+    }
+}
+
+// The free space of the chosen volume through its seam; the debug-log item
+// would copy a 5 MiB log and the fake machine's few small ones.
+TEST_F(SaveTest, AVolumeTooSmallForTheChosenItemsIsAskedAbout)
+{
+    TempFolder logs(L"space logs");
+    ASSERT_TRUE(WriteBytes(logs / L"QXAgent_big.txt", std::string(5 << 20, 'x')));
+    const test::SavedValue logPath{kProductKey, L"LogPath"};
+    test::SetString(kProductKey, L"LogPath", logs.Path());
+    const ScopeExit realSpace([] { TheFreeSpaceSeam() = {}; });
+    const std::wstring question = L"保存先の空き容量が不足している可能性があります。\n必要な容量：約6 MB\n空き容量：1 MB\n\n続行しますか？";
+    const std::wstring done = L"情報収集が完了しました。保存フォルダーを開きますか？";
+    const struct {
+        const char* Name;
+        std::optional<std::uint64_t> Free;
+        int Answer;
+        std::vector<std::wstring> Boxes;
+        bool Collected;
+    } cases[] = {
+        {"enough space", std::uint64_t{1} << 40, IDNO, {done}, true},
+        {"short, No", std::uint64_t{1} << 20, IDNO, {question}, false},
+        {"short, Yes", std::uint64_t{1} << 20, IDYES, {question, done}, true},
+        {"free space unknown", std::nullopt, IDNO, {done}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TempFolder::RemoveTree(Output());
+        asked.clear();
+        std::wstring askedAbout;
+        TheFreeSpaceSeam().freeBytes = [&c, &askedAbout](const std::wstring& path) {
+            askedAbout = path;
+            return c.Free;
+        };
+        answer = [&c, &question](const std::wstring& text) { return text == question ? c.Answer : IDNO; };
+        SetItems({IDC_ITEM_DEBUGLOG});
+        ClickSave();
+
+        EXPECT_EQ(askedAbout, folder.Path()) << "the chosen folder's volume";
+        std::vector<std::wstring> texts;
+        for (const AskedBox& box : asked) texts.push_back(box.text);
+        EXPECT_EQ(texts, c.Boxes);
+        if (!asked.empty() && asked[0].text == question) {
+            EXPECT_EQ(asked[0].owner, nullptr);
+            EXPECT_EQ(asked[0].caption, L"TOVRA DIAG - 保存");
+            EXPECT_EQ(asked[0].type, static_cast<UINT>(MB_YESNO | MB_ICONQUESTION));
+        }
+        EXPECT_EQ(::GetFileAttributesW(Output().c_str()) != INVALID_FILE_ATTRIBUTES, c.Collected)
+            << "No leaves everything as it was";
     }
 }
 
@@ -472,15 +554,129 @@ TEST_F(SaveTest, OutputFolderThatIsAFileIsReportedAsAWriteFailure)
 
 TEST_F(SaveTest, PathsThatDoNotFitStopBeforeAnythingIsCreated)
 {
-    // The chosen folder fits, but "<folder>\QXDIAG\QXDIAG.log" would not.
-    const std::wstring deep = folder.Path() + L"\\" + std::wstring(MAX_PATH - 14 - folder.Path().size(), L'd');
-    ASSERT_LT(JoinPath(deep, L"QXDIAG").size(), static_cast<size_t>(MAX_PATH));
-    picked = deep;
-    ClickSave();
-    ASSERT_EQ(asked.size(), 1u);
-    EXPECT_EQ(asked[0].text, L"出力先への書き込みに失敗しました。書き込み権限を確認してください。");
-    EXPECT_FALSE(IsDirectory(deep));
-    EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(PageWindow(), IDC_SAVE)));
+    // A folder below the temp folder whose path has `length` characters.
+    const auto ofLength = [this](size_t length) {
+        return folder.Path() + L"\\" + std::wstring(length - folder.Path().size() - 1, L'd');
+    };
+    // The longest fixed path below the picked folder: all runs, the event logs, the registry.
+    const size_t runLog = std::wstring(L"\\QXDIAG\\QXDIAG.log").size();
+    const size_t eventFile = std::wstring(L"\\QXDIAG\\event\\tovrasecurity.evtx").size();
+    const size_t registryFile = std::wstring(L"\\QXDIAG\\registry\\wow6432node_poricies_orvek.reg").size();
+    const struct {
+        const char* What;
+        std::wstring Picked;
+        std::vector<int> Items;
+        bool Refused;
+    } cases[] = {
+        {"the run log one over", ofLength(MAX_PATH - runLog), {}, true},
+        {"an event log one over", ofLength(MAX_PATH - eventFile), {IDC_ITEM_EVENTLOG}, true},
+        {"a registry file one over", ofLength(MAX_PATH - registryFile), {IDC_ITEM_DEBUGLOG, IDC_ITEM_REGISTRY}, true},
+        {"every item's path fits", ofLength(MAX_PATH - 1 - registryFile),
+         {IDC_ITEM_EVENTLOG, IDC_ITEM_DEBUGLOG, IDC_ITEM_CRASHDUMP, IDC_ITEM_REGISTRY, IDC_ITEM_VORLIX}, false},
+        {"the folder too long for the registry, with the other items", ofLength(MAX_PATH - registryFile),
+         {IDC_ITEM_DEBUGLOG, IDC_ITEM_CRASHDUMP, IDC_ITEM_VORLIX}, false},
+        {"a picked folder of 260 characters", ofLength(MAX_PATH), {}, true},
+        {"a picked folder of 300 characters", ofLength(300), {}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        asked.clear();
+        picked = c.Picked;
+        SetItems(c.Items);
+        ClickSave();
+        ASSERT_EQ(asked.size(), 1u);
+        EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(PageWindow(), IDC_SAVE)));
+        if (c.Refused) {
+            EXPECT_EQ(asked[0].text, L"出力先への書き込みに失敗しました。書き込み権限を確認してください。");
+            EXPECT_EQ(asked[0].caption, L"TOVRA DIAG - 保存");
+            EXPECT_EQ(asked[0].type, static_cast<UINT>(MB_ICONINFORMATION));
+            EXPECT_EQ(::GetFileAttributesW(c.Picked.c_str()), INVALID_FILE_ATTRIBUTES) << "nothing was created";
+        } else {
+            EXPECT_EQ(asked[0].text, L"情報収集が完了しました。保存フォルダーを開きますか？");
+            EXPECT_TRUE(IsDirectory(c.Picked + L"\\QXDIAG"));
+        }
+    }
+}
+
+// Laid into the prefix by tests/machine/seed: folders a user might pick, each
+// with a link in the place of "QXDIAG", "QXDIAG.log" or "dump" that leads into
+// "outside".
+constexpr wchar_t kLinkAttacks[] = L"C:\\qxdiag-fixtures\\link-attacks";
+
+enum class Attack {
+    // The folder is picked for Save.
+    Save,
+    // A run starts with it as the output folder.
+    Run,
+    // It is given open access.
+    OpenAccess,
+};
+
+TEST_F(SaveTest, LinkAttacksLeaveEverythingOutsideTheTreeAsItWas)
+{
+    const struct {
+        const char* What;
+        Attack By;
+        // Below kLinkAttacks.
+        const wchar_t* Path;
+        // What stays byte for byte as it was, below kLinkAttacks: everything, or
+        // at least "outside". A link that leads nowhere is not seen before the
+        // run log is opened (Wine lists no such entry at all), so the folders of
+        // that Save come into being, inside the tree, before the run stops.
+        const wchar_t* Survives;
+    } attacks[] = {
+        {"Save into a folder whose QXDIAG is a directory link", Attack::Save, L"qxdiag-is-link", L""},
+        {"Save where QXDIAG.log is a link to a file", Attack::Save, L"log-is-link", L""},
+        {"Save where dump is a directory link", Attack::Save, L"dump-is-link", L""},
+        {"Save where QXDIAG.log is a link to no file", Attack::Save, L"log-is-dangling-link", L"outside"},
+        {"a run whose QXDIAG.log is a link to a file", Attack::Run, L"log-is-link\\QXDIAG", L""},
+        {"a run whose QXDIAG.log is a link to no file", Attack::Run, L"log-is-dangling-link\\QXDIAG", L""},
+        {"open access for a directory link", Attack::OpenAccess, L"qxdiag-is-link\\QXDIAG", L""},
+        {"open access for a link to a file", Attack::OpenAccess, L"log-is-link\\QXDIAG\\QXDIAG.log", L""},
+        {"open access for a directory link inside the tree", Attack::OpenAccess, L"dump-is-link\\QXDIAG\\dump",
+         L""},
+    };
+    const std::wstring outside = std::wstring(kLinkAttacks) + L"\\outside";
+    ASSERT_EQ(test::Snapshot(outside).count(L"victim.log"), 1u) << "the fake machine's seed makes the links";
+    // A Save that went on would write what the tool writes.
+    Page().SetCollectionPlan(DefaultCollectionPlan());
+    SetItems({IDC_ITEM_EVENTLOG, IDC_ITEM_DEBUGLOG, IDC_ITEM_CRASHDUMP, IDC_ITEM_REGISTRY, IDC_ITEM_VORLIX});
+
+    for (const auto& attack : attacks) {
+        SCOPED_TRACE(attack.What);
+        const std::wstring path = std::wstring(kLinkAttacks) + L"\\" + attack.Path;
+        const std::wstring survivor = std::wstring(kLinkAttacks) + (*attack.Survives ? L"\\" : L"") + attack.Survives;
+        const std::map<std::wstring, std::string> before = test::Snapshot(survivor);
+        asked.clear();
+        switch (attack.By) {
+        case Attack::Save:
+            picked = path;
+            ClickSave();
+            ASSERT_EQ(asked.size(), 1u);
+            EXPECT_EQ(asked[0].text, L"出力先への書き込みに失敗しました。書き込み権限を確認してください。");
+            EXPECT_EQ(asked[0].caption, L"TOVRA DIAG - 保存");
+            break;
+        case Attack::Run: {
+            FakeProgress progress;
+            progress.request.OutputFolder = path;
+            EXPECT_EQ(RunCollection(progress, CollectionPlan{{WriteAlways}, {}}), RunOutcome::RunLogFailed);
+            break;
+        }
+        case Attack::OpenAccess:
+            ApplyOpenAccess(path);
+            break;
+        }
+
+        const std::map<std::wstring, std::string> after = test::Snapshot(survivor);
+        for (const auto& [name, entry] : before) {
+            const auto found = after.find(name);
+            EXPECT_TRUE(found != after.end() && found->second == entry) << "changed: " << testing::PrintToString(name);
+        }
+        for (const auto& [name, entry] : after) {
+            EXPECT_EQ(before.count(name), 1u) << "new: " << testing::PrintToString(name);
+        }
+    }
+    EXPECT_EQ(test::Snapshot(outside).count(L"missing.log"), 0u);
 }
 
 TEST_F(SaveTest, DriveRootGivesQxdiagDirectlyOnTheDrive)

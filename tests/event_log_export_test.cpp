@@ -439,6 +439,20 @@ TEST_F(EventLogExportTest, LocaleMetadataIsArchivedBesideEachExport)
     EXPECT_EQ(Calls(L"al"), expected);
 }
 
+TEST_F(EventLogExportTest, AFileFromAnEarlierRunThatCannotBeDeletedKeepsItsOwnSecurity)
+{
+    const std::wstring earlier = Event(L"tovra.evtx");
+    ASSERT_TRUE(WriteBytes(earlier, "earlier run"));
+    ASSERT_TRUE(::SetFileAttributesW(earlier.c_str(), FILE_ATTRIBUTE_READONLY));
+    const ScopeExit writable([&earlier] { ::SetFileAttributesW(earlier.c_str(), FILE_ATTRIBUTE_NORMAL); });
+    const std::string ownDacl = test::DaclBytes(earlier);
+
+    RunWevtutilExport(L"TOVRA", earlier, L"", 0, 0);
+
+    EXPECT_EQ(ReadBytes(earlier), "earlier run");
+    EXPECT_EQ(test::DaclBytes(earlier), ownDacl);
+}
+
 // Open access as far as Wine keeps it: the export's DACL is the one that
 // ApplyOpenAccess gives a file, which differs from a new file's own.
 TEST_F(EventLogExportTest, OutputFileGetsOpenAccess)

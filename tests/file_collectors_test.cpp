@@ -26,6 +26,7 @@
 namespace qx {
 namespace {
 
+using test::DaclBytes;
 using test::ReadBytes;
 using test::TempFolder;
 using test::WriteBytes;
@@ -290,14 +291,21 @@ protected:
         return result;
     }
 
-    // Each copy made holds its source's bytes.
+    // Each copy made holds its source's bytes and has open access.
     void ExpectCopied(const Member& member, const std::vector<std::wstring>& sources)
     {
         for (const std::wstring& source : sources) {
+            const std::wstring copy = Output(member) + L"\\" + FileNameOfPath(source);
             bool exists = false;
-            EXPECT_EQ(ReadBytes(Output(member) + L"\\" + FileNameOfPath(source), &exists), ReadBytes(source));
+            EXPECT_EQ(ReadBytes(copy, &exists), ReadBytes(source));
             EXPECT_TRUE(exists) << testing::PrintToString(source);
+            EXPECT_EQ(DaclBytes(copy), OpenDacl()) << "no open access: " << testing::PrintToString(copy);
         }
+    }
+    std::string OpenDacl()
+    {
+        if (openDacl_.empty()) openDacl_ = test::OpenAccessDacl(temp_.Path());
+        return openDacl_;
     }
     std::wstring CopyingText(const Member& member, const std::wstring& source) const
     {
@@ -314,6 +322,7 @@ protected:
     std::wstring root_;
     RecordingProgress progress_;
     ULONGLONG elapsedMs_ = 0;
+    std::string openDacl_;
 };
 
 class EachFileCollector : public FileCollectorTest, public testing::WithParamInterface<Member> {};
@@ -377,10 +386,13 @@ TEST_P(EachFileCollector, ExistingDestinationIsNeverOverwritten)
     ASSERT_EQ(sources.size(), 3u);
     const std::wstring taken = Output(m) + L"\\" + FileNameOfPath(sources[1]);
     ASSERT_TRUE(WriteBytes(taken, "from an earlier run"));
+    const std::string takenDacl = DaclBytes(taken);
+    ASSERT_NE(takenDacl, OpenDacl());
 
     EXPECT_TRUE(Run(m));
 
     EXPECT_EQ(ReadBytes(taken), "from an earlier run");
+    EXPECT_EQ(DaclBytes(taken), takenDacl) << "an existing destination keeps its own security";
     ExpectCopied(m, {sources[0]});
     if (m.CopyErrorPrefix) {
         EXPECT_EQ(LogWithoutTimes(RunLog()),

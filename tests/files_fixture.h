@@ -1,13 +1,15 @@
 #pragma once
 // Real files for tests: a fresh folder under the temp folder that is removed
-// with everything in it afterwards, and a file's exact bytes.
+// with everything in it afterwards, a file's exact bytes and its security.
 
+#include "platform/files.h"
 #include "platform/handles.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -154,6 +156,46 @@ inline std::string ReadBytes(const std::wstring& path, bool* exists = nullptr)
     return bytes;
 }
 
+// The DACL of a file or folder as the bytes of a security descriptor, empty when unreadable.
+inline std::string DaclBytes(const std::wstring& path)
+{
+    DWORD size = 0;
+    ::GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
+    std::string descriptor(size, '\0');
+    const bool read = size > 0 && ::GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(),
+                                                     size, &size);
+    return read ? descriptor : std::string();
+}
+
+// `folder` (as ".") and everything below it, by path relative to it: each
+// folder's DACL, each file's DACL and bytes. A directory link is listed as
+// such, never entered.
+inline std::map<std::wstring, std::string> Snapshot(const std::wstring& folder, const std::wstring& below = L"")
+{
+    std::map<std::wstring, std::string> entries;
+    if (below.empty()) entries[L"."] = "folder, DACL " + DaclBytes(folder);
+    WIN32_FIND_DATAW found;
+    UniqueHandleFind find(::FindFirstFileW((folder + L"\\" + below + L"*").c_str(), &found));
+    if (!find) return entries;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::wstring relative = below + name;
+        const std::wstring path = folder + L"\\" + relative;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+            entries[relative] = "link";
+        } else if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            entries[relative] = "folder, DACL " + DaclBytes(path);
+            entries.merge(Snapshot(folder, relative + L"\\"));
+        } else {
+            bool exists = false;
+            const std::string bytes = ReadBytes(path, &exists);
+            entries[relative] = (exists ? "file, DACL " : "unreadable, DACL ") + DaclBytes(path) + ", bytes " + bytes;
+        }
+    } while (::FindNextFileW(find.get(), &found));
+    return entries;
+}
+
 // Creates or replaces a file with exactly `bytes`.
 inline bool WriteBytes(const std::wstring& path, const std::string& bytes)
 {
@@ -162,6 +204,20 @@ inline bool WriteBytes(const std::wstring& path, const std::string& bytes)
     DWORD written = 0;
     return file && ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
            written == bytes.size();
+}
+
+// The DACL that open access gives a new file in `folder`; a new file does not
+// have it of itself.
+inline std::string OpenAccessDacl(const std::wstring& folder)
+{
+    const std::wstring reference = folder + L"\\qxdiag-open-access.txt";
+    EXPECT_TRUE(WriteBytes(reference, "open"));
+    const std::string own = DaclBytes(reference);
+    ApplyOpenAccess(reference);
+    const std::string open = DaclBytes(reference);
+    ::DeleteFileW(reference.c_str());
+    EXPECT_NE(open, own) << "open access cannot be told from a new file's own security";
+    return open;
 }
 
 }  // namespace qx::test

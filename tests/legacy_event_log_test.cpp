@@ -136,11 +136,13 @@ TEST_F(LegacyEventLogTest, BeforeVistaBackupFromAnEarlierRunIsLeftUnchanged)
 {
     const std::vector<std::wstring> files{L"tovra.evt", L"system.evt", L"security.evt"};
     for (const std::wstring& file : files) ASSERT_TRUE(WriteBytes(Event(file), "earlier run"));
+    const std::string ownDacl = test::DaclBytes(Event(files[0]));
     EXPECT_TRUE(BackupEventLogs(progress, runLog));
     for (const std::wstring& file : files) {
         bool exists = false;
         EXPECT_EQ(ReadBytes(Event(file), &exists), "earlier run");
         EXPECT_TRUE(exists);
+        EXPECT_EQ(test::DaclBytes(Event(file)), ownDacl) << "an earlier file keeps its own security";
     }
 }
 

@@ -25,6 +25,7 @@ namespace qx {
 namespace {
 
 using test::Bytes;
+using test::DaclBytes;
 using test::DwordBytes;
 using test::EnumeratedSubkeyNames;
 using test::EnumeratedValueNames;
@@ -375,17 +376,6 @@ TEST_F(RegistryReadersTest, GeneratedTreeReadsBackValueForValue)
     }
 }
 
-// The DACL of a file as the bytes of a security descriptor, empty when unreadable.
-std::string DaclBytes(const std::wstring& path)
-{
-    DWORD size = 0;
-    ::GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
-    std::string descriptor(size, '\0');
-    const bool read = size > 0 && ::GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(),
-                                                     size, &size);
-    return read ? descriptor : std::string();
-}
-
 // A progress that records what the collector reports, in order.
 class RecordingProgress : public CollectionProgress {
 public:
@@ -425,11 +415,13 @@ protected:
         EXPECT_EQ(progress.reported, (std::vector<std::wstring>{L"title レジストリ情報の取得:", L"bar 0", L"bar 100",
                                                                 L"status レジストリ情報を取得しています。"}));
     }
-    // The run log: the four entries of a 64-bit machine between `before` and `after` (patterns).
-    void ExpectRunLogEntries(const std::string& before = "", const std::string& after = "")
+    // The run log: the four entries of a 64-bit machine, or `entries`, between
+    // `before` and `after` (patterns).
+    void ExpectRunLogEntries(const std::string& before = "", const std::string& after = "",
+                             const std::string& entries = kExportEntries)
     {
         const std::string log = ReadBytes(RunLogPath(folder.Path()));
-        EXPECT_TRUE(std::regex_match(log, std::regex(before + kExportEntries + after))) << log;
+        EXPECT_TRUE(std::regex_match(log, std::regex(before + entries + after))) << log;
     }
 
     test::MovedAside productKeys{{L"SOFTWARE\\Orvek", L"SOFTWARE\\Policies\\Orvek", L"SOFTWARE\\Wow6432Node\\Orvek",
@@ -479,6 +471,76 @@ TEST_F(ExportRegistryTest, WritesTheFourKeysOfThis64BitMachineOverEarlierFiles)
          {L"orvek.reg", L"poricies_orvek.reg", L"wow6432node_orvek.reg", L"wow6432node_poricies_orvek.reg"}) {
         EXPECT_EQ(DaclBytes(folder / (std::wstring(L"registry\\") + name)), DaclBytes(folder / L"open.txt"))
             << Narrow(name);
+    }
+}
+
+// The text as a regular expression that matches only itself.
+std::string Literally(const std::string& text)
+{
+    std::string pattern;
+    for (char c : text) {
+        if (std::string_view("\\^$.|?*+()[]{}").find(c) != std::string_view::npos) pattern += '\\';
+        pattern += c;
+    }
+    return pattern;
+}
+
+TEST_F(ExportRegistryTest, AnOldFileThatCannotBeDeletedIsNeitherWrittenNorOpenedAndLoggedAsFailed)
+{
+    SetString(L"SOFTWARE\\Orvek\\TOVRA", L"LogPath", L"C:\\Log");
+    SetDword(L"SOFTWARE\\Policies\\Orvek\\TOVRA", L"DisableCache", 1);
+    const std::wstring old = folder / L"registry\\orvek.reg";
+    enum class Kept { ReadOnly, OpenElsewhere, Folder };
+    const struct {
+        const char* What;
+        Kept How;
+    } cases[] = {
+        {"a read-only file", Kept::ReadOnly},
+        {"a file another program holds open without delete sharing", Kept::OpenElsewhere},
+        {"a folder of that name", Kept::Folder},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        ::DeleteFileW(RunLogPath(folder.Path()).c_str());
+        progress.reported.clear();
+        UniqueHandleFile holder;
+        if (c.How == Kept::Folder) {
+            ASSERT_TRUE(::CreateDirectoryW(old.c_str(), nullptr));
+        } else {
+            ASSERT_TRUE(WriteBytes(old, "earlier run\r\n"));
+        }
+        if (c.How == Kept::ReadOnly) {
+            ASSERT_TRUE(::SetFileAttributesW(old.c_str(), FILE_ATTRIBUTE_READONLY));
+        }
+        if (c.How == Kept::OpenElsewhere) {
+            holder.reset(::CreateFileW(old.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            ASSERT_TRUE(holder);
+        }
+        // The output folder without what the run writes anew.
+        const auto others = [this] {
+            std::map<std::wstring, std::string> entries = test::Snapshot(folder.Path());
+            for (const wchar_t* name : {L"QXDIAG.log", L"registry\\poricies_orvek.reg", L"registry\\wow6432node_orvek.reg",
+                                        L"registry\\wow6432node_poricies_orvek.reg"})
+                entries.erase(name);
+            return entries;
+        };
+        const std::map<std::wstring, std::string> kept = others();
+
+        Run();
+
+        holder.reset();
+        EXPECT_EQ(others(), kept) << "the old file as it was: bytes and security";
+        EXPECT_EQ(RegistryFile(L"poricies_orvek.reg"),
+                  Header(L"SOFTWARE\\Policies\\Orvek\\TOVRA") + "DisableCache=1\r\n")
+            << "the other exports go on";
+        const std::string failed =
+            kTime + Literally(": export registry error. SOFTWARE\\Orvek >> " + Narrow(old) + "\r\n");
+        ExpectRunLogEntries("", "", failed + kExportEntries.substr(kExportEntries.find("\r\n") + 2));
+
+        ::SetFileAttributesW(old.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW(old.c_str());
+        ::RemoveDirectoryW(old.c_str());
     }
 }
 

@@ -23,11 +23,24 @@ CollectionPlan DefaultCollectionPlan()
                           }};
 }
 
+std::vector<std::wstring> FixedOutputFiles(const CollectRequest& request)
+{
+    std::vector<std::wstring> files;
+    if (request.WantEventLogs) files = EventLogFiles();
+    if (request.WantRegistry) {
+        const std::vector<std::wstring> registry = RegistryExportFiles();
+        files.insert(files.end(), registry.begin(), registry.end());
+    }
+    return files;
+}
+
 RunOutcome RunCollection(CollectionProgress& progress, const CollectionPlan& plan)
 {
     const std::wstring runLog = RunLogPath(progress.Request().OutputFolder);
+    // An earlier run's log keeps the security it has.
+    const bool newLog = ::GetFileAttributesW(runLog.c_str()) == INVALID_FILE_ATTRIBUTES;
     if (!AppendRunLogLine(runLog, kRunLogSeparator)) return RunOutcome::RunLogFailed;
-    ApplyOpenAccess(runLog);
+    if (newLog) ApplyOpenAccess(runLog);
 
     RecordingProgress recording(progress);
     recording.BeginStep(L"system");

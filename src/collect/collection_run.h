@@ -3,6 +3,7 @@
 
 #include "collect/collector.h"
 
+#include <string>
 #include <vector>
 
 namespace qx {
@@ -24,6 +25,10 @@ struct CollectionPlan {
 
 // The tool's own steps.
 CollectionPlan DefaultCollectionPlan();
+
+// The files of fixed name that the tool's own steps write for the items of
+// `request`, relative to its output folder; the run log is not among them.
+std::vector<std::wstring> FixedOutputFiles(const CollectRequest& request);
 
 enum class RunOutcome {
     Running,

@@ -4,11 +4,14 @@
 #include "collect/event_log_xp_dlg.h"
 #include "collect/prog_dlg.h"
 #include "collect/run_log.h"
+#include "collectors/event_logs.h"
+#include "collectors/file_collectors.h"
 #include "platform/files.h"
 #include "platform/processes.h"
 #include "platform/system.h"
 #include "resource.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -37,6 +40,24 @@ void ShowSaveMessage(UINT textId, UINT type)
 {
     // No owner: the main window stays usable while the outcome is shown.
     ShowMessageBox(nullptr, LoadResourceString(textId), LoadResourceString(IDS_SAVE_CAPTION), type);
+}
+
+// Checked before anything is created. Every path of the run must fit: a path
+// cut short would write somewhere else. And the tree, which earlier runs left
+// open to everyone, must hold no link that would lead the writes out of it.
+bool IsSafeOutputTree(const CollectRequest& request, const std::vector<std::wstring>& subFolders)
+{
+    const std::wstring& output = request.OutputFolder;
+    if (output.empty()) return false;
+    const std::wstring runLog = RunLogPath(output);
+    if (runLog.size() >= MAX_PATH) return false;
+    for (const std::wstring& file : FixedOutputFiles(request)) {
+        if (JoinPath(output, file).empty()) return false;
+    }
+    std::vector<std::wstring> checked{output, runLog};
+    checked.insert(checked.end(), subFolders.begin(), subFolders.end());
+    return std::all_of(checked.begin(), checked.end(),
+                       [](const std::wstring& path) { return !path.empty() && IsAbsentOrPlain(path); });
 }
 
 }  // namespace
@@ -101,22 +122,35 @@ void CEventLogPage::OnSave()
     ::EnableWindow(saveButton, TRUE);
 }
 
+// What the system keeps free beside the collection.
+constexpr std::uint64_t kSpaceMarginBytes = 64ull << 20;
+
+bool CEventLogPage::EnoughSpaceOrGoOn(const std::wstring& chosenFolder) const
+{
+    const std::uint64_t needed = (request_.WantEventLogs ? EventLogFileBytes() : 0) + PlannedCopyBytes(request_);
+    const std::optional<std::uint64_t> free = FreeBytesOnVolume(chosenFolder);
+    // A volume that does not tell its free space is not held against the user.
+    if (!free || needed + kSpaceMarginBytes <= *free) return true;
+    const auto megabytes = [](std::uint64_t bytes) { return std::to_wstring((bytes + (1 << 20) - 1) >> 20); };
+    std::wstring text = LoadResourceString(IDS_SPACE_SHORT);
+    for (const std::wstring& figure : {megabytes(needed), megabytes(*free)}) {
+        if (const std::wstring::size_type at = text.find(L"%s"); at != std::wstring::npos) text.replace(at, 2, figure);
+    }
+    return ShowMessageBox(nullptr, text, LoadResourceString(IDS_SAVE_CAPTION), MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
 void CEventLogPage::Save()
 {
     ReadItemsIntoRequest();
     if (!PickFolder(MainWindow(), LoadResourceString(IDS_PICK_FOLDER_TITLE), request_.OutputFolder)) return;
+    if (!EnoughSpaceOrGoOn(request_.OutputFolder)) return;
 
-    // Every path of the run must fit before anything is created: a path cut
-    // short would write somewhere else.
     request_.OutputFolder = JoinPath(request_.OutputFolder, L"QXDIAG");
     std::vector<std::wstring> subFolders;
-    bool pathsFit = !request_.OutputFolder.empty() && RunLogPath(request_.OutputFolder).size() < MAX_PATH;
     for (const ItemFolder& folder : kItemFolders) {
-        if (!(request_.*folder.Item)) continue;
-        subFolders.push_back(JoinPath(request_.OutputFolder, folder.Name));
-        pathsFit = pathsFit && !subFolders.back().empty();
+        if (request_.*folder.Item) subFolders.push_back(JoinPath(request_.OutputFolder, folder.Name));
     }
-    if (!pathsFit || !CreateFolderTree(request_.OutputFolder)) {
+    if (!IsSafeOutputTree(request_, subFolders) || !CreateFolderTree(request_.OutputFolder)) {
         ShowSaveMessage(IDS_OUTPUT_WRITE_FAILED, MB_ICONINFORMATION);
         return;
     }

@@ -28,6 +28,9 @@ private:
     void OnDetail();
     void OnSave();
     void Save();
+    // When what the chosen items need leaves less than a margin free on the
+    // chosen folder's volume, asks whether to go on; true to go on.
+    bool EnoughSpaceOrGoOn(const std::wstring& chosenFolder) const;
     void ReadItemsIntoRequest();
     HWND MainWindow() const;
 

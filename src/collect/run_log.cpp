@@ -1,5 +1,6 @@
 #include "collect/run_log.h"
 
+#include "platform/files.h"
 #include "platform/handles.h"
 
 #include <windows.h>
@@ -133,9 +134,9 @@ bool AppendRunLogLine(const std::wstring& path, std::wstring_view text)
     line += "\r\n";
 
     // Append-only access never truncates and always writes at the end; no
-    // sharing keeps other writers out while the line goes in.
-    UniqueHandleFile file(::CreateFileW(path.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    // sharing keeps other writers out while the line goes in. A link in place
+    // of the file counts as a file that cannot be opened.
+    const UniqueHandleFile file = OpenToAppend(path);
     if (!file) return false;
     DWORD written = 0;
     const DWORD size = static_cast<DWORD>(line.size());

@@ -16,8 +16,9 @@ inline constexpr std::wstring_view kRunLogSeparator =
 std::wstring RunLogPath(std::wstring_view outputFolder);
 
 // Appends `text` and CR LF to the file `path` in code page 932, opened without
-// sharing and closed again. False when the file cannot be opened or written, or
-// when a character had no code page 932 form (it is written as "?").
+// sharing and closed again. False when the file cannot be opened or written (a
+// link in its place is never written through), or when a character had no code
+// page 932 form (it is written as "?").
 bool AppendRunLogLine(const std::wstring& path, std::wstring_view text);
 
 // "YYYY/MM/DD hh:mm:ss" in UTC for seconds since 1970-01-01 00:00:00 UTC; empty

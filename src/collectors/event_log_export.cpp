@@ -99,7 +99,7 @@ public:
     {
     }
 
-    std::wstring_view Extension() const override { return L".evtx"; }
+    std::wstring_view Extension() const override { return kExportedLogExtension; }
 
     bool Wanted(const EventLogStep& step) const override
     {
@@ -233,8 +233,8 @@ RunResult RunWevtutilExport(const std::wstring& channel, const std::wstring& out
                             const std::wstring& condition, std::int64_t windowStart, std::int64_t windowEnd,
                             DWORD timeLimitMs, const std::function<bool()>& cancelled)
 {
-    // wevtutil refuses to overwrite an existing file.
-    ::DeleteFileW(outputPath.c_str());
+    // wevtutil refuses to overwrite an existing file; one that stays is not ours to open up.
+    const bool cleared = DeleteIfPresent(outputPath);
     // By its full path: the tool runs elevated, and a wevtutil.exe planted beside
     // it or in the working folder must never be the one that runs.
     const std::wstring folder = SystemDirectory();
@@ -246,7 +246,8 @@ RunResult RunWevtutilExport(const std::wstring& channel, const std::wstring& out
     case RunEnd::NotStarted:
         break;
     case RunEnd::Ended:
-        ApplyOpenAccess(outputPath);
+        // A file from before that could not be deleted keeps its own security.
+        if (cleared) ApplyOpenAccess(outputPath);
         break;
     case RunEnd::Stopped:
     case RunEnd::TimedOut:

@@ -11,6 +11,11 @@
 #include "resource.h"
 
 namespace qx {
+namespace {
+
+constexpr wchar_t kEventFolder[] = L"event";
+
+}  // namespace
 
 // The "Vorlix" step shows no text of its own: the status line keeps the TOVRA
 // Security text while it runs.
@@ -29,7 +34,7 @@ bool SaveEventLogs(CollectionProgress& progress, const std::wstring& runLogPath,
     progress.SetStepTitle(LoadResourceString(IDS_EVENTLOG_TITLE));
     progress.SetProgress(0);
 
-    const std::wstring eventFolder = JoinPath(progress.Request().OutputFolder, L"event");
+    const std::wstring eventFolder = JoinPath(progress.Request().OutputFolder, kEventFolder);
     for (const EventLogStep& step : kEventLogSteps) {
         if (saver.Wanted(step)) {
             const std::wstring fileName = std::wstring(step.FileStem) + std::wstring(saver.Extension());
@@ -84,6 +89,16 @@ std::uint64_t EventLogFileBytes()
 bool CollectEventLogs(CollectionProgress& progress, const std::wstring& runLogPath)
 {
     return IsVistaOrLater() ? ExportEventLogs(progress, runLogPath) : BackupEventLogs(progress, runLogPath);
+}
+
+std::vector<std::wstring> EventLogFiles()
+{
+    const std::wstring_view extension = IsVistaOrLater() ? kExportedLogExtension : kBackedUpLogExtension;
+    std::vector<std::wstring> files;
+    for (const EventLogStep& step : kEventLogSteps) {
+        files.push_back(std::wstring(kEventFolder) + L"\\" + std::wstring(step.FileStem) + std::wstring(extension));
+    }
+    return files;
 }
 
 }  // namespace qx

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qx {
 
@@ -32,6 +33,14 @@ struct EventLogStep {
 };
 
 extern const std::array<EventLogStep, 6> kEventLogSteps;
+
+// The output files' extensions: exported by wevtutil, and backed up before Vista.
+inline constexpr std::wstring_view kExportedLogExtension = L".evtx";
+inline constexpr std::wstring_view kBackedUpLogExtension = L".evt";
+
+// Every file the event-log item can write on this Windows, relative to the
+// output folder.
+std::vector<std::wstring> EventLogFiles();
 
 // What differs between the two ways of saving a log.
 class EventLogSaver {

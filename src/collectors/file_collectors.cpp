@@ -154,7 +154,8 @@ bool CollectFiles(const FileCollector& member, CollectionProgress& progress, con
             AppendRunLogEntry(runLogPath, member.CopyErrorPrefix + source + L" >> " + destination);
             return true;
         }
-        if (destination.size() < MAX_PATH) ApplyOpenAccess(destination);
+        // A destination that was there before keeps its own security.
+        if (copied) ApplyOpenAccess(destination);
         if (progress.CancelRequested()) {
             AppendRunLogEntry(runLogPath, L"cancel");
             return false;

@@ -16,7 +16,7 @@ public:
     {
     }
 
-    std::wstring_view Extension() const override { return L".evt"; }
+    std::wstring_view Extension() const override { return kBackedUpLogExtension; }
 
     bool Wanted(const EventLogStep& step) const override
     {
@@ -44,10 +44,12 @@ public:
             return true;
         }
         // Nothing is deleted first: a backup that meets an earlier file fails
-        // and leaves it. Failed backups are not logged.
-        BackupEventLog(name, outputPath);
-        ApplyOpenAccess(outputPath);
-        if (::GetFileAttributesW(outputPath.c_str()) != INVALID_FILE_ATTRIBUTES) progress_.FileWritten(outputPath, L"");
+        // and leaves it, security and all. Missing logs and failed backups are
+        // not logged.
+        if (BackupEventLog(name, outputPath)) {
+            ApplyOpenAccess(outputPath);
+            progress_.FileWritten(outputPath, L"");
+        }
         return true;
     }
 

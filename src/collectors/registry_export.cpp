@@ -30,6 +30,7 @@ constexpr RegistryExport kExports[] = {
      L"SOFTWARE\\Wow6432Node\\Policies\\Orvek"},
 };
 constexpr int kExportsOnEveryWindows = 2;
+constexpr wchar_t kRegistryFolder[] = L"registry";
 
 // GetNativeSystemInfo is looked up at run time: the 32-bit view exists only
 // where it reports an x64 or Itanium processor.
@@ -106,12 +107,18 @@ bool ExportRegistry(CollectionProgress& progress, const std::wstring& runLogPath
     const int exports = IsNative64Bit() ? static_cast<int>(std::size(kExports)) : kExportsOnEveryWindows;
     for (int i = 0; i < exports; ++i) {
         const RegistryExport& item = kExports[i];
+        const std::wstring file = JoinPath(JoinPath(progress.Request().OutputFolder, kRegistryFolder), item.fileName);
+        // An old file that stays would have this export appended to it, and is not ours to open up.
+        if (!file.empty() && !DeleteIfPresent(file)) {
+            const DWORD error = ::GetLastError();
+            AppendRunLogEntry(runLogPath, L"export registry error. " + std::wstring(item.keyPath) + L" >> " + file);
+            progress.StepFailed(StepOutcome::Skipped, std::wstring(item.keyPath) + L" >> " + file, error);
+            continue;
+        }
         AppendRunLogEntry(runLogPath, item.runLogText);
-        const std::wstring file = JoinPath(JoinPath(progress.Request().OutputFolder, L"registry"), item.fileName);
         if (file.empty()) continue;  // a path that does not fit MAX_PATH
         // The file comes into being with its first line: a key without any
         // value in its tree leaves none.
-        ::DeleteFileW(file.c_str());
         DumpRegistryKey(item.keyPath, file);
         ApplyOpenAccess(file);
         if (::GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES) progress.FileWritten(file, L"");
@@ -121,6 +128,13 @@ bool ExportRegistry(CollectionProgress& progress, const std::wstring& runLogPath
     progress.SetStatus(LoadResourceString(IDS_REGISTRY_DONE));
     ::Sleep(1000);
     return true;
+}
+
+std::vector<std::wstring> RegistryExportFiles()
+{
+    std::vector<std::wstring> files;
+    for (const RegistryExport& item : kExports) files.push_back(std::wstring(kRegistryFolder) + L"\\" + item.fileName);
+    return files;
 }
 
 }  // namespace qx

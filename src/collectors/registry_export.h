@@ -5,6 +5,7 @@
 #include "collect/collector.h"
 
 #include <string>
+#include <vector>
 
 namespace qx {
 
@@ -12,6 +13,9 @@ namespace qx {
 // 64-bit Windows their "Wow6432Node" counterparts, one file each. Never stops
 // the run.
 bool ExportRegistry(CollectionProgress& progress, const std::wstring& runLogPath);
+
+// Every file the collector can write, relative to the output folder.
+std::vector<std::wstring> RegistryExportFiles();
 
 // Appends to `outputFile` the section of `keyPath` (under HKEY_LOCAL_MACHINE)
 // and then, depth first, those of all its subkeys: an empty line and "[path]"

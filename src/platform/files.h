@@ -2,6 +2,8 @@
 // Folders, paths and file security. Paths are joined in MAX_PATH buffers; a
 // join that does not fit gives the empty string, never a truncated path.
 
+#include "platform/handles.h"
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -66,8 +68,24 @@ struct FreeSpaceSeam {
 };
 FreeSpaceSeam& TheFreeSpaceSeam();
 
-// Gives a file or folder a NULL DACL (everyone has full access); failures pass
-// unnoticed.
+
+// True when nothing is at `path`, or a file or folder that is itself what the
+// name shows: no reparse point (junction, symbolic link), and no entry that
+// opens as something elsewhere. False as well when what is there cannot be
+// examined.
+bool IsAbsentOrPlain(const std::wstring& path);
+
+// Opens file `path` to append to it, creating it when missing, without sharing.
+// Never through a link: a link at `path`, even one that leads nowhere, is
+// refused. Empty when the file cannot be opened or is refused.
+UniqueHandleFile OpenToAppend(const std::wstring& path);
+
+// Deletes file `path`; true when no file is left under that name, also when
+// there was none.
+bool DeleteIfPresent(const std::wstring& path);
+
+// Gives a file or folder a NULL DACL (everyone has full access) through a
+// handle of its own; a link is left alone, and failures pass unnoticed.
 void ApplyOpenAccess(const std::wstring& path);
 
 }  // namespace qx

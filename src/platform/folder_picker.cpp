@@ -84,11 +84,10 @@ bool ShowFolderDialog(HWND owner, const std::wstring& title, std::wstring& folde
     if (FAILED(dialog->GetResult(item.put()))) return false;
     CoTaskString path;
     if (FAILED(item->GetDisplayName(SIGDN_FILESYSPATH, path.put())) || !path.get()) return false;
-    // Every path the tool builds on the chosen folder must fit a MAX_PATH buffer.
-    const std::wstring chosen = path.get();
-    if (chosen.empty() || chosen.size() > MAX_PATH - 1) return false;
-    folder = chosen;
-    return true;
+    // Whole, however long: a folder too long for the tool's paths is the
+    // caller's to refuse, not a cancelled choice.
+    folder = path.get();
+    return !folder.empty();
 }
 
 }  // namespace
