@@ -193,9 +193,7 @@ void RecordingProgress::FileWritten(const std::wstring& path, const std::wstring
 {
     inner_.FileWritten(path, source);
     const std::wstring relative = Relative(record_.OutputFolder, path);
-    for (const FileRecord& file : record_.Files) {
-        if (file.RelativePath == relative) return;
-    }
+    if (!recorded_.insert(relative).second) return;
     FileRecord file{relative, source, {}, ERROR_SUCCESS};
     // Read right after it was written, while it is still in the cache.
     file.DigestError = DigestFile(path, file.Digest);
@@ -294,7 +292,7 @@ std::string ReportText(const CollectionRecord& record, const CollectRequest& req
         "h2{font-size:1.1em;margin-top:1.4em;color:#2a5d9f}\n"
         "table{border-collapse:collapse;margin:.4em 0}\n"
         "th,td{border:1px solid #bbb;padding:.25em .6em;text-align:left;vertical-align:top}\n"
-        "th{background:#eef3fa}\n"
+        "th{background:#eef3fa;white-space:nowrap}\n"
         ".fail{color:#b00020;font-weight:bold}.ok{color:#1b7a1b}\n"
         "code{font-family:monospace;font-size:.85em;word-break:break-all}\n"
         "</style>\n</head>\n<body>\n";
@@ -338,7 +336,18 @@ std::string ReportText(const CollectionRecord& record, const CollectRequest& req
     }
     out += row({"インストールされている製品", softwareCell.empty() ? "（なし）" : softwareCell}) + "</table>\n";
 
-    out += "<h2>製品の現在の設定</h2>\n<table>\n" + row({"キー (HKEY_LOCAL_MACHINE)", "値", "データ"}, "th");
+    // The setting page writes all four of the product's values; any of them means logging is on.
+    bool debugLogging = false;
+    for (ProductSetting id : {ProductSetting::LogPath, ProductSetting::LogLevel, ProductSetting::LogType,
+                              ProductSetting::LogDays}) {
+        UniqueHkey key;
+        if (OpenLocalMachineKey(Setting(id).Key, KeyAccess::Read, key) == ERROR_SUCCESS) {
+            debugLogging = debugLogging || ValueExists(key.get(), Setting(id).Name);
+        }
+    }
+    out += "<h2>製品の現在の設定</h2>\n<p>デバッグログの取得: " +
+           std::string(debugLogging ? "<span class=\"fail\">有効</span>" : "無効") + "</p>\n<table>\n" +
+           row({"キー (HKEY_LOCAL_MACHINE)", "値", "データ"}, "th");
     for (const ShownSetting& setting : CurrentSettings()) {
         out += row({"<code>" + Html(setting.Key) + "</code>", Html(setting.Name), Html(setting.Text)});
     }

@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -75,6 +76,8 @@ public:
 private:
     CollectionProgress& inner_;
     CollectionRecord record_;
+    // The relative paths recorded so far: a file reported twice is listed once.
+    std::set<std::wstring> recorded_;
     ULONGLONG stepStart_ = 0;
     std::size_t stepFirstFile_ = 0;
     std::size_t stepFirstFailure_ = 0;

@@ -63,6 +63,12 @@ bool IsOwnEntry(HANDLE entry, std::wstring_view path)
                                   static_cast<int>(actual->size()), TRUE) == CSTR_EQUAL;
 }
 
+bool IsFolder(const std::wstring& path)
+{
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 }  // namespace
 
 std::wstring JoinPath(std::wstring_view base, std::wstring_view name)
@@ -86,16 +92,6 @@ std::wstring AddTrailingBackslash(std::wstring_view path)
     if (!::PathAddBackslashW(buffer) || std::wcslen(buffer) >= MAX_PATH) return {};
     return buffer;
 }
-
-namespace {
-
-bool IsFolder(const std::wstring& path)
-{
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-}  // namespace
 
 bool CreateFolderTree(const std::wstring& path)
 {
