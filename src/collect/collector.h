@@ -17,6 +17,9 @@ public:
     virtual void SetStatus(const std::wstring& text) = 0;
     // Position 0 ... 100 of the current step.
     virtual void SetProgress(int position) = 0;
+    // A step went on past something it could not collect: a copy error, an
+    // export that timed out or was skipped. The run log has the details.
+    virtual void NoteFailure() {}
 
 protected:
     ~CollectionProgress() = default;

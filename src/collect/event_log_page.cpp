@@ -2,6 +2,8 @@
 
 #include "collect/event_log_dlg.h"
 #include "collect/event_log_xp_dlg.h"
+#include "collect/folder_archive.h"
+#include "collect/output_folder.h"
 #include "collect/prog_dlg.h"
 #include "collect/run_log.h"
 #include "platform/files.h"
@@ -15,29 +17,26 @@
 namespace qx {
 namespace {
 
-struct ItemFolder {
+struct ItemCheckBox {
     BYTE CollectRequest::*Item;
-    const wchar_t* Name;
+    int Id;
 };
 
-// The sub-folder of each item, in the order they are created.
-constexpr std::array<ItemFolder, 5> kItemFolders{{
-    {&CollectRequest::WantEventLogs, L"event"},
-    {&CollectRequest::WantDebugLogs, L"debug"},
-    {&CollectRequest::WantCrashDumps, L"dump"},
-    {&CollectRequest::WantRegistry, L"registry"},
-    {&CollectRequest::WantVorlixFiles, L"vorlix"},
+constexpr std::array<ItemCheckBox, 5> kItemCheckBoxes{{
+    {&CollectRequest::WantEventLogs, IDC_ITEM_EVENTLOG},
+    {&CollectRequest::WantDebugLogs, IDC_ITEM_DEBUGLOG},
+    {&CollectRequest::WantCrashDumps, IDC_ITEM_CRASHDUMP},
+    {&CollectRequest::WantRegistry, IDC_ITEM_REGISTRY},
+    {&CollectRequest::WantVorlixFiles, IDC_ITEM_VORLIX},
 }};
 
-// The check boxes of the five items, in the order of kItemFolders.
-constexpr std::array<int, 5> kItemCheckBoxes{IDC_ITEM_EVENTLOG, IDC_ITEM_DEBUGLOG, IDC_ITEM_CRASHDUMP,
-                                             IDC_ITEM_REGISTRY, IDC_ITEM_VORLIX};
-
-void ShowSaveMessage(UINT textId, UINT type)
+void ShowSaveMessage(const std::wstring& text, UINT type)
 {
     // No owner: the main window stays usable while the outcome is shown.
-    ShowMessageBox(nullptr, LoadResourceString(textId), LoadResourceString(IDS_SAVE_CAPTION), type);
+    ShowMessageBox(nullptr, text, LoadResourceString(IDS_SAVE_CAPTION), type);
 }
+
+void ShowSaveMessage(UINT textId, UINT type) { ShowSaveMessage(LoadResourceString(textId), type); }
 
 }  // namespace
 
@@ -46,7 +45,7 @@ CEventLogPage::CEventLogPage() noexcept : CPage(IDD_EVENTLOG_PAGE) {}
 BOOL CEventLogPage::OnInitDialog()
 {
     CPage::OnInitDialog();
-    for (int checkBox : kItemCheckBoxes) ::CheckDlgButton(Handle(), checkBox, BST_CHECKED);
+    for (const ItemCheckBox& checkBox : kItemCheckBoxes) ::CheckDlgButton(Handle(), checkBox.Id, BST_CHECKED);
     return TRUE;
 }
 
@@ -88,8 +87,8 @@ void CEventLogPage::OnDetail()
 
 void CEventLogPage::ReadItemsIntoRequest()
 {
-    for (size_t i = 0; i < kItemFolders.size(); ++i) {
-        request_.*kItemFolders[i].Item = ::IsDlgButtonChecked(Handle(), kItemCheckBoxes[i]) == BST_CHECKED;
+    for (const ItemCheckBox& checkBox : kItemCheckBoxes) {
+        request_.*checkBox.Item = ::IsDlgButtonChecked(Handle(), checkBox.Id) == BST_CHECKED;
     }
 }
 
@@ -104,23 +103,15 @@ void CEventLogPage::OnSave()
 void CEventLogPage::Save()
 {
     ReadItemsIntoRequest();
-    if (!PickFolder(MainWindow(), LoadResourceString(IDS_PICK_FOLDER_TITLE), request_.OutputFolder)) return;
-
-    // Every path of the run must fit before anything is created: a path cut
-    // short would write somewhere else.
-    request_.OutputFolder = JoinPath(request_.OutputFolder, L"QXDIAG");
-    std::vector<std::wstring> subFolders;
-    bool pathsFit = !request_.OutputFolder.empty() && RunLogPath(request_.OutputFolder).size() < MAX_PATH;
-    for (const ItemFolder& folder : kItemFolders) {
-        if (!(request_.*folder.Item)) continue;
-        subFolders.push_back(JoinPath(request_.OutputFolder, folder.Name));
-        pathsFit = pathsFit && !subFolders.back().empty();
+    std::wstring chosen;
+    if (!PickFolder(MainWindow(), LoadResourceString(IDS_PICK_FOLDER_TITLE), chosen)) {
+        request_.OutputFolder.clear();
+        return;
     }
-    if (!pathsFit || !CreateFolderTree(request_.OutputFolder)) {
+    if (PrepareOutputFolder(request_, chosen) != ERROR_SUCCESS) {
         ShowSaveMessage(IDS_OUTPUT_WRITE_FAILED, MB_ICONINFORMATION);
         return;
     }
-    for (const std::wstring& subFolder : subFolders) CreateFolderTree(subFolder);
 
     CProgDlg progress(&request_, plan_);
     progress.DoModal(MainWindow());
@@ -135,6 +126,29 @@ void CEventLogPage::Save()
         const int answer = ShowMessageBox(nullptr, LoadResourceString(IDS_COLLECT_DONE),
                                           LoadResourceString(IDS_SAVE_CAPTION), MB_YESNO | MB_ICONINFORMATION);
         if (answer == IDYES) OpenInShell(request_.OutputFolder);
+        OfferArchive();
+    }
+}
+
+void CEventLogPage::OfferArchive()
+{
+    const int answer = ShowMessageBox(nullptr, LoadResourceString(IDS_ARCHIVE_ASK),
+                                      LoadResourceString(IDS_SAVE_CAPTION), MB_YESNO | MB_ICONQUESTION);
+    if (answer != IDYES) return;
+
+    ArchiveResult archive;
+    CProgDlg progress(&request_, [&archive](CollectionProgress& run) {
+        archive = ArchiveOutputFolder(run);
+        return RunOutcome::Completed;
+    });
+    progress.DoModal(MainWindow());
+
+    if (archive.Outcome == ArchiveOutcome::Made) {
+        ShowSaveMessage(FormatResourceString(IDS_ARCHIVE_MADE, archive.Path), MB_ICONINFORMATION);
+    } else if (archive.Outcome == ArchiveOutcome::Cancelled) {
+        ShowSaveMessage(LoadResourceString(IDS_ARCHIVE_CANCELLED), MB_ICONINFORMATION);
+    } else {
+        ShowSaveMessage(FormatResourceString(IDS_ARCHIVE_FAILED, archive.Error), MB_ICONWARNING);
     }
 }
 

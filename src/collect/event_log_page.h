@@ -28,6 +28,7 @@ private:
     void OnDetail();
     void OnSave();
     void Save();
+    void OfferArchive();
     void ReadItemsIntoRequest();
     HWND MainWindow() const;
 

@@ -11,8 +11,8 @@ namespace {
 
 class BackupSaver : public EventLogSaver {
 public:
-    BackupSaver(const CollectRequest& request, const std::wstring& runLogPath)
-        : request_(request), runLogPath_(runLogPath)
+    BackupSaver(CollectionProgress& progress, const std::wstring& runLogPath)
+        : progress_(progress), request_(progress.Request()), runLogPath_(runLogPath)
     {
     }
 
@@ -40,6 +40,7 @@ public:
         if (const LSTATUS found = FindEventLog(name); found != ERROR_SUCCESS) {
             AppendRunLogEntry(runLogPath_, L"export eventlog '" + name + L"' skipped. no key " +
                                                EventLogServiceKey(name) + L" (" + DescribeError(found) + L")");
+            progress_.NoteFailure();
             return true;
         }
         // Nothing is deleted first: a backup that meets an earlier file fails
@@ -50,6 +51,7 @@ public:
     }
 
 private:
+    CollectionProgress& progress_;
     const CollectRequest& request_;
     const std::wstring& runLogPath_;
 };
@@ -58,7 +60,7 @@ private:
 
 bool BackupEventLogs(CollectionProgress& progress, const std::wstring& runLogPath)
 {
-    return SaveEventLogs(progress, runLogPath, BackupSaver(progress.Request(), runLogPath));
+    return SaveEventLogs(progress, runLogPath, BackupSaver(progress, runLogPath));
 }
 
 }  // namespace qx

@@ -1,5 +1,7 @@
 #include "platform/system.h"
 
+#include "platform/handles.h"
+
 #include <iterator>
 #include <string_view>
 
@@ -35,6 +37,17 @@ bool IsVistaOrLater()
     conditions = ::VerSetConditionMask(conditions, VER_SERVICEPACKMAJOR, VER_GREATER_EQUAL);
     return ::VerifyVersionInfoW(&wanted, VER_MAJORVERSION | VER_MINORVERSION | VER_SERVICEPACKMAJOR, conditions) !=
            FALSE;
+}
+
+bool IsElevated()
+{
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    UniqueHandleKernel owned(token);
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    return ::GetTokenInformation(owned.get(), TokenElevation, &elevation, sizeof elevation, &size) &&
+           elevation.TokenIsElevated != 0;
 }
 
 }  // namespace qx

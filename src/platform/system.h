@@ -13,4 +13,8 @@ std::wstring DescribeError(DWORD code);
 // Windows Vista (6.0) or later, by VerifyVersionInfoW.
 bool IsVistaOrLater();
 
+// The process runs with its administrator rights (or as SYSTEM): its token is
+// elevated. False also when the token cannot be asked.
+bool IsElevated();
+
 }  // namespace qx
