@@ -421,11 +421,16 @@ TEST_F(SaveTest, WithNoItemChosenStillCreatesTheFolderAndCompletes)
     EXPECT_FALSE(saveEnabledWhilePicking);
     EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(PageWindow(), IDC_SAVE)));
 
-    ASSERT_EQ(asked.size(), 1u);
+    ASSERT_EQ(asked.size(), 2u);
     EXPECT_EQ(asked[0].owner, nullptr);
     EXPECT_EQ(asked[0].text, L"情報収集が完了しました。保存フォルダーを開きますか？");
     EXPECT_EQ(asked[0].caption, L"TOVRA DIAG - 保存");
     EXPECT_EQ(asked[0].type, static_cast<UINT>(MB_YESNO | MB_ICONINFORMATION));
+    // Then the archive, answered No: none is made.
+    EXPECT_EQ(asked[1].owner, nullptr);
+    EXPECT_EQ(asked[1].text, L"保存フォルダーを1つのZIPファイルにまとめますか？\n（サポートへ送付する場合は「はい」を選択してください）");
+    EXPECT_EQ(asked[1].caption, L"TOVRA DIAG - 保存");
+    EXPECT_EQ(asked[1].type, static_cast<UINT>(MB_YESNO | MB_ICONQUESTION));
     EXPECT_EQ(Page().Request().OutputFolder, Output() + L"\\");
     EXPECT_EQ(ReadLines(Output() + L"\\QXDIAG.log"), (std::vector<std::string>{kSeparator, "always", kSeparator}));
     for (const wchar_t* name : {L"event", L"debug", L"dump", L"registry", L"vorlix"}) {
