@@ -180,3 +180,17 @@
 #define IDC_LEGACY_SECURITY             3002
 
 #endif
+
+// The archive of a collection, and qxcollect.exe's console texts.
+#define IDS_ARCHIVE_TITLE               360
+#define IDS_ARCHIVE_ADDING              361
+#define IDS_ARCHIVE_DONE                362
+#define IDS_ARCHIVE_ASK                 363
+#define IDS_ARCHIVE_MADE                364
+#define IDS_ARCHIVE_CANCELLED           365
+#define IDS_ARCHIVE_FAILED              366
+#define IDS_CLI_USAGE                   370
+#define IDS_CLI_BAD_OPTION              371
+#define IDS_CLI_NOT_ELEVATED            372
+#define IDS_CLI_OUTPUT_FAILED           373
+#define IDS_CLI_FAILURES                374

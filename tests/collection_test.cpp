@@ -453,11 +453,16 @@ TEST_F(SaveTest, WithNoItemChosenStillCreatesTheFolderAndCompletes)
     EXPECT_FALSE(saveEnabledWhilePicking);
     EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(PageWindow(), IDC_SAVE)));
 
-    ASSERT_EQ(asked.size(), 1u);
+    ASSERT_EQ(asked.size(), 2u);
     EXPECT_EQ(asked[0].owner, nullptr);
     EXPECT_EQ(asked[0].text, L"情報収集が完了しました。保存フォルダーを開きますか？");
     EXPECT_EQ(asked[0].caption, L"TOVRA DIAG - 保存");
     EXPECT_EQ(asked[0].type, static_cast<UINT>(MB_YESNO | MB_ICONINFORMATION));
+    // Then the archive, answered No: none is made.
+    EXPECT_EQ(asked[1].owner, nullptr);
+    EXPECT_EQ(asked[1].text, L"保存フォルダーを1つのZIPファイルにまとめますか？\n（サポートへ送付する場合は「はい」を選択してください）");
+    EXPECT_EQ(asked[1].caption, L"TOVRA DIAG - 保存");
+    EXPECT_EQ(asked[1].type, static_cast<UINT>(MB_YESNO | MB_ICONQUESTION));
     EXPECT_EQ(Page().Request().OutputFolder, Output() + L"\\");
     EXPECT_EQ(ReadLines(Output() + L"\\QXDIAG.log"), (std::vector<std::string>{kSeparator, "always", kSeparator}));
     for (const wchar_t* name : {L"event", L"debug", L"dump", L"registry", L"vorlix"}) {
@@ -476,6 +481,8 @@ TEST_F(SaveTest, AVolumeTooSmallForTheChosenItemsIsAskedAbout)
     const ScopeExit realSpace([] { TheFreeSpaceSeam() = {}; });
     const std::wstring question = L"保存先の空き容量が不足している可能性があります。\n必要な容量：約6 MB\n空き容量：1 MB\n\n続行しますか？";
     const std::wstring done = L"情報収集が完了しました。保存フォルダーを開きますか？";
+    const std::wstring archive =
+        L"保存フォルダーを1つのZIPファイルにまとめますか？\n（サポートへ送付する場合は「はい」を選択してください）";
     const struct {
         const char* Name;
         std::optional<std::uint64_t> Free;
@@ -483,10 +490,10 @@ TEST_F(SaveTest, AVolumeTooSmallForTheChosenItemsIsAskedAbout)
         std::vector<std::wstring> Boxes;
         bool Collected;
     } cases[] = {
-        {"enough space", std::uint64_t{1} << 40, IDNO, {done}, true},
+        {"enough space", std::uint64_t{1} << 40, IDNO, {done, archive}, true},
         {"short, No", std::uint64_t{1} << 20, IDNO, {question}, false},
-        {"short, Yes", std::uint64_t{1} << 20, IDYES, {question, done}, true},
-        {"free space unknown", std::nullopt, IDNO, {done}, true},
+        {"short, Yes", std::uint64_t{1} << 20, IDYES, {question, done, archive}, true},
+        {"free space unknown", std::nullopt, IDNO, {done, archive}, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -584,7 +591,8 @@ TEST_F(SaveTest, PathsThatDoNotFitStopBeforeAnythingIsCreated)
         picked = c.Picked;
         SetItems(c.Items);
         ClickSave();
-        ASSERT_EQ(asked.size(), 1u);
+        // A completed run also asks whether to make the archive.
+        ASSERT_EQ(asked.size(), c.Refused ? 1u : 2u);
         EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(PageWindow(), IDC_SAVE)));
         if (c.Refused) {
             EXPECT_EQ(asked[0].text, L"出力先への書き込みに失敗しました。書き込み権限を確認してください。");

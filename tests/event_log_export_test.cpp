@@ -63,15 +63,18 @@ TEST(BuildLevelFilter, ChosenLevelsInFixedOrder)
     const struct {
         std::array<BYTE, 4> levels;  // information, warning, error, critical
         const wchar_t* filter;
+        bool verbose = false;
     } cases[] = {
         {{1, 0, 0, 0}, L"((Level=4) or (Level=0))"},
         {{0, 1, 1, 0}, L"((Level=3) or (Level=2))"},
         {{0, 0, 0, 1}, L"((Level=1))"},
         {{1, 0, 0, 1}, L"((Level=4) or (Level=0) or (Level=1))"},
         {{1, 1, 1, 1}, L"((Level=4) or (Level=0) or (Level=3) or (Level=2) or (Level=1))"},
+        {{0, 0, 0, 0}, L"((Level=5))", true},
+        {{0, 0, 1, 0}, L"((Level=2) or (Level=5))", true},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(BuildLevelFilter(c.levels), c.filter)
+        EXPECT_EQ(BuildLevelFilter(c.levels, c.verbose), c.filter) << c.verbose
             << int(c.levels[0]) << int(c.levels[1]) << int(c.levels[2]) << int(c.levels[3]);
     }
 }

@@ -19,6 +19,9 @@ struct CollectRequest {
     std::array<BYTE, 4> ApplicationLevels{1, 1, 1, 1};
     BYTE SecurityAuditSuccess = 1;
     BYTE SecurityAuditFailure = 1;
+    // Verbose events (Level=5) of System and Application too; the collection
+    // page never asks for them, qxcollect.exe can.
+    BYTE VerboseEvents = 0;
     // Before Vista: the whole logs to back up.
     BYTE LegacySystemLog = 1;
     BYTE LegacyApplicationLog = 1;

@@ -2,6 +2,8 @@
 
 #include "collect/event_log_dlg.h"
 #include "collect/event_log_xp_dlg.h"
+#include "collect/folder_archive.h"
+#include "collect/output_folder.h"
 #include "collect/prog_dlg.h"
 #include "collect/run_log.h"
 #include "collectors/event_logs.h"
@@ -18,47 +20,26 @@
 namespace qx {
 namespace {
 
-struct ItemFolder {
+struct ItemCheckBox {
     BYTE CollectRequest::*Item;
-    const wchar_t* Name;
+    int Id;
 };
 
-// The sub-folder of each item, in the order they are created.
-constexpr std::array<ItemFolder, 5> kItemFolders{{
-    {&CollectRequest::WantEventLogs, L"event"},
-    {&CollectRequest::WantDebugLogs, L"debug"},
-    {&CollectRequest::WantCrashDumps, L"dump"},
-    {&CollectRequest::WantRegistry, L"registry"},
-    {&CollectRequest::WantVorlixFiles, L"vorlix"},
+constexpr std::array<ItemCheckBox, 5> kItemCheckBoxes{{
+    {&CollectRequest::WantEventLogs, IDC_ITEM_EVENTLOG},
+    {&CollectRequest::WantDebugLogs, IDC_ITEM_DEBUGLOG},
+    {&CollectRequest::WantCrashDumps, IDC_ITEM_CRASHDUMP},
+    {&CollectRequest::WantRegistry, IDC_ITEM_REGISTRY},
+    {&CollectRequest::WantVorlixFiles, IDC_ITEM_VORLIX},
 }};
 
-// The check boxes of the five items, in the order of kItemFolders.
-constexpr std::array<int, 5> kItemCheckBoxes{IDC_ITEM_EVENTLOG, IDC_ITEM_DEBUGLOG, IDC_ITEM_CRASHDUMP,
-                                             IDC_ITEM_REGISTRY, IDC_ITEM_VORLIX};
-
-void ShowSaveMessage(UINT textId, UINT type)
+void ShowSaveMessage(const std::wstring& text, UINT type)
 {
     // No owner: the main window stays usable while the outcome is shown.
-    ShowMessageBox(nullptr, LoadResourceString(textId), LoadResourceString(IDS_SAVE_CAPTION), type);
+    ShowMessageBox(nullptr, text, LoadResourceString(IDS_SAVE_CAPTION), type);
 }
 
-// Checked before anything is created. Every path of the run must fit: a path
-// cut short would write somewhere else. And the tree, which earlier runs left
-// open to everyone, must hold no link that would lead the writes out of it.
-bool IsSafeOutputTree(const CollectRequest& request, const std::vector<std::wstring>& subFolders)
-{
-    const std::wstring& output = request.OutputFolder;
-    if (output.empty()) return false;
-    const std::wstring runLog = RunLogPath(output);
-    if (runLog.size() >= MAX_PATH) return false;
-    for (const std::wstring& file : FixedOutputFiles(request)) {
-        if (JoinPath(output, file).empty()) return false;
-    }
-    std::vector<std::wstring> checked{output, runLog};
-    checked.insert(checked.end(), subFolders.begin(), subFolders.end());
-    return std::all_of(checked.begin(), checked.end(),
-                       [](const std::wstring& path) { return !path.empty() && IsAbsentOrPlain(path); });
-}
+void ShowSaveMessage(UINT textId, UINT type) { ShowSaveMessage(LoadResourceString(textId), type); }
 
 }  // namespace
 
@@ -67,7 +48,7 @@ CEventLogPage::CEventLogPage() noexcept : CPage(IDD_EVENTLOG_PAGE) {}
 BOOL CEventLogPage::OnInitDialog()
 {
     CPage::OnInitDialog();
-    for (int checkBox : kItemCheckBoxes) ::CheckDlgButton(Handle(), checkBox, BST_CHECKED);
+    for (const ItemCheckBox& checkBox : kItemCheckBoxes) ::CheckDlgButton(Handle(), checkBox.Id, BST_CHECKED);
     return TRUE;
 }
 
@@ -109,8 +90,8 @@ void CEventLogPage::OnDetail()
 
 void CEventLogPage::ReadItemsIntoRequest()
 {
-    for (size_t i = 0; i < kItemFolders.size(); ++i) {
-        request_.*kItemFolders[i].Item = ::IsDlgButtonChecked(Handle(), kItemCheckBoxes[i]) == BST_CHECKED;
+    for (const ItemCheckBox& checkBox : kItemCheckBoxes) {
+        request_.*checkBox.Item = ::IsDlgButtonChecked(Handle(), checkBox.Id) == BST_CHECKED;
     }
 }
 
@@ -142,19 +123,16 @@ bool CEventLogPage::EnoughSpaceOrGoOn(const std::wstring& chosenFolder) const
 void CEventLogPage::Save()
 {
     ReadItemsIntoRequest();
-    if (!PickFolder(MainWindow(), LoadResourceString(IDS_PICK_FOLDER_TITLE), request_.OutputFolder)) return;
-    if (!EnoughSpaceOrGoOn(request_.OutputFolder)) return;
-
-    request_.OutputFolder = JoinPath(request_.OutputFolder, L"QXDIAG");
-    std::vector<std::wstring> subFolders;
-    for (const ItemFolder& folder : kItemFolders) {
-        if (request_.*folder.Item) subFolders.push_back(JoinPath(request_.OutputFolder, folder.Name));
+    std::wstring chosen;
+    if (!PickFolder(MainWindow(), LoadResourceString(IDS_PICK_FOLDER_TITLE), chosen)) {
+        request_.OutputFolder.clear();
+        return;
     }
-    if (!IsSafeOutputTree(request_, subFolders) || !CreateFolderTree(request_.OutputFolder)) {
+    if (!EnoughSpaceOrGoOn(chosen)) return;
+    if (PrepareOutputFolder(request_, chosen) != ERROR_SUCCESS) {
         ShowSaveMessage(IDS_OUTPUT_WRITE_FAILED, MB_ICONINFORMATION);
         return;
     }
-    for (const std::wstring& subFolder : subFolders) CreateFolderTree(subFolder);
 
     CProgDlg progress(&request_, plan_);
     progress.DoModal(MainWindow());
@@ -169,6 +147,29 @@ void CEventLogPage::Save()
         const int answer = ShowMessageBox(nullptr, LoadResourceString(IDS_COLLECT_DONE),
                                           LoadResourceString(IDS_SAVE_CAPTION), MB_YESNO | MB_ICONINFORMATION);
         if (answer == IDYES) OpenInShell(request_.OutputFolder);
+        OfferArchive();
+    }
+}
+
+void CEventLogPage::OfferArchive()
+{
+    const int answer = ShowMessageBox(nullptr, LoadResourceString(IDS_ARCHIVE_ASK),
+                                      LoadResourceString(IDS_SAVE_CAPTION), MB_YESNO | MB_ICONQUESTION);
+    if (answer != IDYES) return;
+
+    ArchiveResult archive;
+    CProgDlg progress(&request_, [&archive](CollectionProgress& run) {
+        archive = ArchiveOutputFolder(run);
+        return RunOutcome::Completed;
+    });
+    progress.DoModal(MainWindow());
+
+    if (archive.Outcome == ArchiveOutcome::Made) {
+        ShowSaveMessage(FormatResourceString(IDS_ARCHIVE_MADE, archive.Path), MB_ICONINFORMATION);
+    } else if (archive.Outcome == ArchiveOutcome::Cancelled) {
+        ShowSaveMessage(LoadResourceString(IDS_ARCHIVE_CANCELLED), MB_ICONINFORMATION);
+    } else {
+        ShowSaveMessage(FormatResourceString(IDS_ARCHIVE_FAILED, archive.Error), MB_ICONWARNING);
     }
 }
 

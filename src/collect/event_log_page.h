@@ -31,6 +31,7 @@ private:
     // When what the chosen items need leaves less than a margin free on the
     // chosen folder's volume, asks whether to go on; true to go on.
     bool EnoughSpaceOrGoOn(const std::wstring& chosenFolder) const;
+    void OfferArchive();
     void ReadItemsIntoRequest();
     HWND MainWindow() const;
 

@@ -9,7 +9,14 @@
 namespace qx {
 
 CProgDlg::CProgDlg(CollectRequest* request, CollectionPlan plan)
-    : Dialog(IDD_PROGRESS_DLG), request_(request), plan_(std::move(plan))
+    : CProgDlg(request, [plan = std::move(plan)](CollectionProgress& progress) {
+          return RunCollection(progress, plan);
+      })
+{
+}
+
+CProgDlg::CProgDlg(CollectRequest* request, Work work)
+    : Dialog(IDD_PROGRESS_DLG), request_(request), work_(std::move(work))
 {
 }
 
@@ -32,7 +39,7 @@ DWORD WINAPI CProgDlg::WorkerMain(LPVOID param)
 {
     auto* self = static_cast<CProgDlg*>(param);
     HWND dialog = self->Handle();
-    const RunOutcome outcome = RunCollection(*self, self->plan_);
+    const RunOutcome outcome = self->work_(*self);
     // From here on the dialog may end and go away: touch nothing of it.
     self->outcome_ = outcome;
     ::PostMessageW(dialog, WM_CLOSE, 0, 0);

@@ -7,12 +7,16 @@
 #include "platform/ui.h"
 
 #include <atomic>
+#include <functional>
 
 namespace qx {
 
 class CProgDlg : public Dialog, public CollectionProgress {
 public:
+    // What the worker does; the collection of `plan` unless given.
+    using Work = std::function<RunOutcome(CollectionProgress& progress)>;
     explicit CProgDlg(CollectRequest* request, CollectionPlan plan = DefaultCollectionPlan());
+    CProgDlg(CollectRequest* request, Work work);
 
     // Shared with the worker: CancelRequested has the UI thread as its only
     // writer; the outcome (WorkFinished once it leaves Running) the worker.
@@ -39,7 +43,7 @@ private:
     void ConfirmCancel();
 
     CollectRequest* request_;
-    CollectionPlan plan_;
+    Work work_;
     std::atomic<bool> cancelRequested_{false};
     std::atomic<RunOutcome> outcome_{RunOutcome::Running};
 };

@@ -104,8 +104,8 @@ public:
     bool Wanted(const EventLogStep& step) const override
     {
         switch (step.Log) {
-        case EventLog::System: return AnyOf(request_.SystemLevels);
-        case EventLog::Application: return AnyOf(request_.ApplicationLevels);
+        case EventLog::System: return AnyOf(request_.SystemLevels) || request_.VerboseEvents;
+        case EventLog::Application: return AnyOf(request_.ApplicationLevels) || request_.VerboseEvents;
         case EventLog::Security: return request_.SecurityAuditSuccess || request_.SecurityAuditFailure;
         default: return true;
         }
@@ -201,8 +201,8 @@ private:
     std::wstring Condition(const EventLogStep& step) const
     {
         switch (step.Log) {
-        case EventLog::System: return BuildLevelFilter(request_.SystemLevels);
-        case EventLog::Application: return BuildLevelFilter(request_.ApplicationLevels);
+        case EventLog::System: return BuildLevelFilter(request_.SystemLevels, request_.VerboseEvents);
+        case EventLog::Application: return BuildLevelFilter(request_.ApplicationLevels, request_.VerboseEvents);
         case EventLog::Security: return AuditFilter(request_.SecurityAuditSuccess, request_.SecurityAuditFailure);
         default: return {};
         }
@@ -270,7 +270,7 @@ std::wstring FormatXPathTime(std::int64_t secondsSince1970)
     return text;
 }
 
-std::wstring BuildLevelFilter(const std::array<BYTE, 4>& levels)
+std::wstring BuildLevelFilter(const std::array<BYTE, 4>& levels, bool verbose)
 {
     const auto [information, warning, error, critical] = levels;
     std::wstring filter;
@@ -278,6 +278,7 @@ std::wstring BuildLevelFilter(const std::array<BYTE, 4>& levels)
     if (warning) filter += L" or (Level=3)";
     if (error) filter += L" or (Level=2)";
     if (critical) filter += L" or (Level=1)";
+    if (verbose) filter += L" or (Level=5)";
     // Drops the " or " that leads when information is not chosen; what follows
     // always starts with "(".
     filter.erase(0, filter.find_first_not_of(L" or"));

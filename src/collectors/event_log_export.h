@@ -46,6 +46,6 @@ std::wstring FormatXPathTime(std::int64_t secondsSince1970);
 
 // The XPath condition on the System part for the chosen levels: information,
 // warning, error, critical. Information selects levels 4 and 0.
-std::wstring BuildLevelFilter(const std::array<BYTE, 4>& levels);
+std::wstring BuildLevelFilter(const std::array<BYTE, 4>& levels, bool verbose = false);
 
 }  // namespace qx

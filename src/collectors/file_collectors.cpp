@@ -3,6 +3,7 @@
 #include "collect/run_log.h"
 #include "platform/files.h"
 #include "platform/handles.h"
+#include "platform/registry.h"
 #include "platform/ui.h"
 #include "resource.h"
 #include "settings/product_settings.h"
@@ -112,13 +113,16 @@ DWORD CopyNew(const std::wstring& source, const std::wstring& destination)
     return ::CopyFileW(source.c_str(), destination.c_str(), TRUE) ? ERROR_SUCCESS : ::GetLastError();
 }
 
-bool CollectFiles(const FileCollector& member, CollectionProgress& progress, const std::wstring& runLogPath)
+// `subFolder` of the output folder receives the copies; `sources` are the member's own
+// unless given.
+bool CollectFiles(const FileCollector& member, CollectionProgress& progress, const std::wstring& runLogPath,
+                  const std::vector<Source>& sources, const std::wstring& subFolder)
 {
     progress.SetStepTitle(LoadResourceString(member.Title));
     progress.SetProgress(0);
 
     std::vector<std::wstring> files;
-    for (const Source& source : member.Sources()) {
+    for (const Source& source : sources) {
         // An empty folder (one too long to be joined) would search the root of the current drive.
         if (!source.Folder.empty()) FindFilesByPattern(source.Folder, source.Pattern, files);
     }
@@ -132,7 +136,7 @@ bool CollectFiles(const FileCollector& member, CollectionProgress& progress, con
     }
 
     AppendRunLogEntry(runLogPath, member.StartText);
-    const std::wstring destinationFolder = JoinWhole(progress.Request().OutputFolder, member.SubFolder);
+    const std::wstring destinationFolder = JoinWhole(progress.Request().OutputFolder, subFolder);
     const std::wstring copying = LoadResourceString(member.Copying);
     for (std::size_t i = 0; i < files.size(); ++i) {
         const std::wstring& source = files[i];
@@ -168,7 +172,56 @@ bool CollectFiles(const FileCollector& member, CollectionProgress& progress, con
     return true;
 }
 
+bool CollectFiles(const FileCollector& member, CollectionProgress& progress, const std::wstring& runLogPath)
+{
+    return CollectFiles(member, progress, runLogPath, member.Sources(), member.SubFolder);
+}
+
+constexpr wchar_t kProfileList[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+
+// A profile folder as ProfileList names it, with its variables expanded;
+// empty when it cannot be had whole.
+std::wstring ProfileFolder(const std::wstring& sid)
+{
+    wchar_t folder[MAX_PATH] = {};
+    DWORD size = sizeof folder;
+    const std::wstring key = std::wstring(kProfileList) + L"\\" + sid;
+    if (::RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"ProfileImagePath", RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ,
+                       nullptr, folder, &size) != ERROR_SUCCESS)
+        return {};
+    return folder;
+}
+
 }  // namespace
+
+std::vector<UserVorlixFolder> VorlixFoldersOfAllUsers()
+{
+    std::vector<UserVorlixFolder> folders;
+    for (const std::wstring& sid : ListSubkeyNames(kProfileList)) {
+        const std::wstring profile = ProfileFolder(sid);
+        if (profile.empty()) continue;
+        const std::wstring vorlix = JoinPath(profile, L"AppData\\Roaming\\Orvek\\VLXForTOVRA");
+        const DWORD attributes = vorlix.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(vorlix.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+        folders.push_back({FileNameOfPath(profile), vorlix});
+    }
+    return folders;
+}
+
+bool CollectVorlixFilesOfAllUsers(CollectionProgress& progress, const std::wstring& runLogPath)
+{
+    const FileCollector& member = kMembers[VorlixFiles];
+    const std::vector<UserVorlixFolder> users = VorlixFoldersOfAllUsers();
+    if (users.empty()) return CollectFiles(member, progress, runLogPath, {}, member.SubFolder);
+    for (const UserVorlixFolder& user : users) {
+        const std::wstring subFolder = std::wstring(member.SubFolder) + L"\\" + user.UserName;
+        // The item's folder exists; the users' folders inside it are this step's own.
+        const std::wstring destination = JoinPath(progress.Request().OutputFolder, subFolder);
+        if (!destination.empty()) CreateFolderTree(destination);
+        if (!CollectFiles(member, progress, runLogPath, {{user.Folder, L"*.*"}}, subFolder)) return false;
+    }
+    return true;
+}
 
 bool CollectDebugLogs(CollectionProgress& progress, const std::wstring& runLogPath)
 {

@@ -23,6 +23,19 @@ bool CollectVorlixFiles(CollectionProgress& progress, const std::wstring& runLog
 // their sources and patterns find, as the collectors would find them.
 std::uint64_t PlannedCopyBytes(const CollectRequest& request);
 
+// Every user profile's Vorlix folder that exists, found from ProfileList
+// (as SYSTEM, CSIDL_APPDATA is the system profile's own), with the user name
+// that its profile folder bears.
+struct UserVorlixFolder {
+    std::wstring UserName;
+    std::wstring Folder;
+};
+std::vector<UserVorlixFolder> VorlixFoldersOfAllUsers();
+
+// CollectVorlixFiles for every profile of VorlixFoldersOfAllUsers, one after
+// another, each into "vorlix\<user name>".
+bool CollectVorlixFilesOfAllUsers(CollectionProgress& progress, const std::wstring& runLogPath);
+
 // Appends the full paths of the files of `folder` (not its sub-folders, which
 // are not entered) that match the wildcard `pattern`, in the order the
 // enumeration gives them. A folder that cannot be searched adds nothing.

@@ -1,5 +1,7 @@
 #include "platform/system.h"
 
+#include "platform/handles.h"
+
 #include <cwchar>
 #include <iterator>
 #include <string_view>
@@ -73,6 +75,17 @@ std::optional<WindowsVersion> RunningWindowsVersion()
     version.dwOSVersionInfoSize = sizeof(version);
     if (!::GetVersionExW(&version)) return std::nullopt;
     return WindowsVersion{version.dwMajorVersion, version.dwMinorVersion, version.dwBuildNumber};
+}
+
+bool IsElevated()
+{
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    UniqueHandleKernel owned(token);
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    return ::GetTokenInformation(owned.get(), TokenElevation, &elevation, sizeof elevation, &size) &&
+           elevation.TokenIsElevated != 0;
 }
 
 }  // namespace qx

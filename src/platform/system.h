@@ -28,4 +28,8 @@ struct WindowsVersion {
 // report 10.0); nothing when it does not.
 std::optional<WindowsVersion> RunningWindowsVersion();
 
+// The process runs with its administrator rights (or as SYSTEM): its token is
+// elevated. False also when the token cannot be asked.
+bool IsElevated();
+
 }  // namespace qx

@@ -198,6 +198,13 @@ std::wstring LoadResourceString(UINT id)
     return std::wstring(text, static_cast<size_t>(length));
 }
 
+std::wstring FormatResourceString(UINT id, const std::wstring& value)
+{
+    std::wstring text = LoadResourceString(id);
+    if (const std::size_t at = text.find(L"%s"); at != std::wstring::npos) text.replace(at, 2, value);
+    return text;
+}
+
 void DrawIconCentred(HDC dc, const RECT& area, HICON icon)
 {
     const int x = area.left + (area.right - area.left - ::GetSystemMetrics(SM_CXICON) + 1) / 2;

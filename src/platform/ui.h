@@ -86,6 +86,9 @@ std::wstring ProgramName();
 // A string-table text of this module; empty when it does not exist.
 std::wstring LoadResourceString(UINT id);
 
+// A string-table text with its first "%s" replaced by `value`.
+std::wstring FormatResourceString(UINT id, const std::wstring& value);
+
 // Draws `icon` (SM_CXICON x SM_CYICON) centred in `area`.
 void DrawIconCentred(HDC dc, const RECT& area, HICON icon);
 

@@ -104,8 +104,10 @@ TEST_F(Collection, SavesEveryItemIntoTheChosenFolderBehindAModalProgressDialog)
     EXPECT_EQ(done->buttons, (std::vector<int>{IDYES, IDNO}));
     EXPECT_TRUE(::IsWindowEnabled(sheet_)) << "the box has no owner: the main window is usable again";
     ASSERT_TRUE(AnswerMessageBox(done->window, IDNO));
+    ASSERT_TRUE(AnswerArchiveQuestion(pid_, IDNO)) << "no archive question after the run";
     EXPECT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(SaveButton()) != FALSE; }));
     EXPECT_EQ(ShownWindowCount(pid_), 1) << "No opens nothing";
+    EXPECT_EQ(NamesIn(chosen_.Path()), std::set<std::wstring>{L"QXDIAG"}) << "No to the archive makes none";
 
     const std::string log = RunLog();
     EXPECT_EQ(log.rfind(kSeparatorLine, 0), 0u) << "the run opens with the separator line";
@@ -134,6 +136,7 @@ TEST_F(Collection, WithoutItemsStillLogsTheSystemAndYesOpensTheFolder)
     ASSERT_TRUE(done);
     EXPECT_EQ(done->text, L"情報収集が完了しました。保存フォルダーを開きますか？");
     ASSERT_TRUE(AnswerMessageBox(done->window, IDYES));
+    ASSERT_TRUE(AnswerArchiveQuestion(pid_, IDNO));
 
     // The shell's default action on a folder: a file-manager window titled with its name.
     HWND folderWindow = nullptr;

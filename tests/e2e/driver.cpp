@@ -283,6 +283,12 @@ bool AnswerMessageBox(HWND box, int button, Duration timeout)
     return ClickButton(box, button) && WaitUntilGone(box, timeout);
 }
 
+bool AnswerArchiveQuestion(DWORD pid, int button, Duration timeout)
+{
+    const std::optional<MessageBoxView> box = WaitForMessageBox(pid, nullptr, timeout);
+    return box && box->text == kArchiveQuestion && AnswerMessageBox(box->window, button, timeout);
+}
+
 HWND WaitForFolderPicker(DWORD pid, HWND owner, Duration timeout)
 {
     HWND found = nullptr;

@@ -130,6 +130,12 @@ std::optional<MessageBoxView> WaitForMessageBox(DWORD pid, HWND owner, Duration 
 // Clicks `button` (IDYES, IDNO, IDOK) and waits until the box has gone.
 bool AnswerMessageBox(HWND box, int button, Duration timeout = kTimeout);
 
+// Asked after the outcome of a completed collection has been answered.
+inline constexpr wchar_t kArchiveQuestion[] =
+    L"保存フォルダーを1つのZIPファイルにまとめますか？\n（サポートへ送付する場合は「はい」を選択してください）";
+// Waits for the archive question of process `pid` and gives it `button`.
+bool AnswerArchiveQuestion(DWORD pid, int button, Duration timeout = kTimeout);
+
 // The shown folder picker of process `pid` owned by `owner`: the dialog with the
 // file-name edit 1152.
 HWND WaitForFolderPicker(DWORD pid, HWND owner, Duration timeout = kTimeout);

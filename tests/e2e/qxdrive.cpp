@@ -109,7 +109,8 @@ bool FinishCollection(const App& app)
         AnswerMessageBox(done->window, done->buttons.empty() ? IDOK : done->buttons.front());
         return Fail("the collection did not complete");
     }
-    return AnswerMessageBox(done->window, IDNO) || Fail("the completion message does not close");
+    if (!AnswerMessageBox(done->window, IDNO)) return Fail("the completion message does not close");
+    return AnswerArchiveQuestion(app.ProcessId(), IDNO) || Fail("no archive question after the run");
 }
 
 // The detail dialog of the collection page, told apart by `control`.

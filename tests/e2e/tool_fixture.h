@@ -81,6 +81,7 @@ protected:
         ASSERT_TRUE(done) << "no message box at the end of the run";
         EXPECT_EQ(done->text, L"情報収集が完了しました。保存フォルダーを開きますか？");
         ASSERT_TRUE(AnswerMessageBox(done->window, IDNO));
+        ASSERT_TRUE(AnswerArchiveQuestion(this->app_->ProcessId(), IDNO)) << "no archive question after the run";
         HWND save = ::GetDlgItem(Page(), IDC_SAVE);
         ASSERT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(save) != FALSE; }));
     }

@@ -104,7 +104,8 @@ int ArchiveLog(const std::vector<std::wstring>& args)
     if (!::CreateDirectoryW(folder.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
         return static_cast<int>(::GetLastError());
     }
-    const std::string content = "QXDIAG fake locale metadata\r\nlog: " + Utf8(log) + "\r\nlocale: " + Utf8(locale) + "\r\n";
+    const std::wstring logName = slash == std::wstring::npos ? log : log.substr(slash + 1);
+    const std::string content = "QXDIAG fake locale metadata\r\nlog: " + Utf8(logName) + "\r\nlocale: " + Utf8(locale) + "\r\n";
     HANDLE file = ::CreateFileW((folder + L"\\" + stem + L"_" + locale + L".MTA").c_str(), GENERIC_WRITE, 0, nullptr,
                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return static_cast<int>(::GetLastError());
