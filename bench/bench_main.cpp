@@ -1,5 +1,5 @@
 // qxdiag_bench [--runs N] [--tool-runs N] [--large-mib N] [--small-files N] [MEASURE...]
-// MEASURE: registry, copy, start, collection (default: all four). Prints one
+// MEASURE: registry, copy, hash, start, collection (default: all five). Prints one
 // table in Markdown on stdout; progress goes to stderr.
 
 #include "measures.h"
@@ -18,7 +18,7 @@ int Usage()
 {
     std::fprintf(stderr,
                  "usage: qxdiag_bench [--runs N] [--tool-runs N] [--large-mib N] [--small-files N] "
-                 "[registry] [copy] [start] [collection]\n");
+                 "[registry] [copy] [hash] [start] [collection]\n");
     return 2;
 }
 
@@ -41,7 +41,7 @@ int wmain(int argc, wchar_t** argv)
         if (number) {
             if (++i == argc) return Usage();
             *number = static_cast<int>(std::wcstol(argv[i], nullptr, 10));
-        } else if (arg == L"registry" || arg == L"copy" || arg == L"start" || arg == L"collection") {
+        } else if (arg == L"registry" || arg == L"copy" || arg == L"hash" || arg == L"start" || arg == L"collection") {
             measures.insert(arg);
         } else {
             return Usage();
@@ -53,6 +53,7 @@ int wmain(int argc, wchar_t** argv)
     const double start = qx::bench::Now();
     if (wanted(L"registry")) qx::bench::RegistryExportBench(options, table);
     if (wanted(L"copy")) qx::bench::FileCopyBench(options, table);
+    if (wanted(L"hash")) qx::bench::HashBench(options, table);
     if (wanted(L"start")) qx::bench::StartBench(options, table);
     if (wanted(L"collection")) qx::bench::CollectionUiBench(options, table);
     table.Note("runs: " + std::to_string(options.runs) + " of each in-process measure and of each start, " +

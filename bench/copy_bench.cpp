@@ -5,12 +5,14 @@
 #include "measures.h"
 #include "sleep_hook.h"
 
+#include "collect/collection_record.h"
 #include "collect/collector.h"
 #include "collect/run_log.h"
 #include "collectors/file_collectors.h"
 #include "files_fixture.h"
 #include "platform/files.h"
 #include "platform/handles.h"
+#include "platform/hash.h"
 #include "settings/product_settings.h"
 
 #include <windows.h>
@@ -108,9 +110,13 @@ struct Timing {
     double small = 0;
 };
 
-Timing RunCollectors(const std::wstring& outputFolder, unsigned long long& pauseMilliseconds)
+// With `hashed`, each copy is read back for its SHA-256 as a run that records
+// its manifest does.
+Timing RunCollectors(const std::wstring& outputFolder, unsigned long long& pauseMilliseconds, bool hashed = false)
 {
-    NoDialog progress(outputFolder);
+    NoDialog dialog(outputFolder);
+    RecordingProgress recording(dialog);
+    CollectionProgress& progress = hashed ? static_cast<CollectionProgress&>(recording) : dialog;
     const std::wstring runLog = RunLogPath(outputFolder);
     PausesSkipped pauses;
     Timing timing;
@@ -328,6 +334,53 @@ void FileCopyBench(const Options& options, Table& table)
         sleep20.Add((Now() - start) * 1000);
     }
     table.Add({"  one Sleep(20) pause as Wine keeps it", "ms", sleep20, "", {}, "", ""});
+}
+
+void HashBench(const Options& options, Table& table)
+{
+    ULARGE_INTEGER freeBytes{};
+    ::GetDiskFreeSpaceExW(L"C:\\", &freeBytes, nullptr, nullptr);
+    const unsigned long long needed = 3ull * (static_cast<unsigned long long>(options.largeMiB) << 20);
+    if (freeBytes.QuadPart < needed) {
+        table.Note("hashing: skipped, C: has " + std::to_string(freeBytes.QuadPart >> 20) + " MiB free");
+        return;
+    }
+    CopyMaterial material(options.largeMiB, 0);
+    test::TempFolder base(L"bench-hash");
+    const std::wstring output = base.Path() + L"\\QXDIAG";
+    const std::vector<Copy> copies = CopiesOf(LargeSources(), output);
+    const unsigned long long bytes = BytesOf(copies);
+
+    Series plain, hashed, digest, sha256sum;
+    for (int run = 0; run < options.runs; ++run) {
+        // Alternating which goes first, so that neither always meets a cold cache.
+        for (const bool withHashes : {run % 2 == 0, run % 2 != 0}) {
+            MakeOutputFolder(base.Path());
+            unsigned long long pauseMilliseconds = 0;
+            (withHashes ? hashed : plain).Add(RunCollectors(output, pauseMilliseconds, withHashes).large);
+            DeleteFolderTree(output);
+        }
+        // The sources once more: Windows CNG through DigestFile, and sha256sum on the Linux side.
+        double start = Now();
+        for (const Copy& copy : copies) {
+            FileDigest ignored;
+            DigestFile(copy.source, ignored);
+        }
+        digest.Add(Now() - start);
+        std::vector<std::string> arguments;
+        for (const Copy& copy : copies) arguments.push_back(test::UnixPath(copy.source));
+        start = Now();
+        if (test::RunUnixProgram("/usr/bin/sha256sum", arguments)) sha256sum.Add(Now() - start);
+        std::fprintf(stderr, "hash: run %d done\n", run + 1);
+    }
+    const Series cost = Ratios(hashed, plain);
+    table.Add({"large files: file collectors with the manifest's hashing", "s", hashed, "without hashing", cost,
+               "<= 1.10x", Verdict(cost.Median() <= 1.10)});
+    table.Add({"large files: file collectors without hashing", "s", plain, "", {}, "", ""});
+    table.Add({"SHA-256 by DigestFile (Windows CNG)", "MiB/s", Throughput(digest, bytes), "sha256sum",
+               Ratios(sha256sum, digest), "", ""});
+    table.Add({"SHA-256 by sha256sum (Linux, through start /unix)", "MiB/s", Throughput(sha256sum, bytes), "", {}, "",
+               ""});
 }
 
 }  // namespace qx::bench

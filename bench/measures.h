@@ -15,6 +15,9 @@ struct Options {
 
 void RegistryExportBench(const Options& options, Table& table);
 void FileCopyBench(const Options& options, Table& table);
+// The manifest's hashing: a large-file collection with and without it, and
+// SHA-256 throughput beside sha256sum.
+void HashBench(const Options& options, Table& table);
 void StartBench(const Options& options, Table& table);
 void CollectionUiBench(const Options& options, Table& table);
 

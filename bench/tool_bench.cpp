@@ -235,7 +235,7 @@ bool CollectOnce(CollectionFigures& figures)
         figures.peakWorkingSet = memory->PeakWorkingSetSize;
         figures.peakPagefileUsage = memory->PeakPagefileUsage;
     }
-    ok = ok && done && AnswerMessageBox(done->window, IDNO);
+    ok = ok && done && AnswerMessageBox(done->window, IDNO) && AnswerArchiveQuestion(pid, IDNO);
     Close(app, main);
     return ok;
 }

@@ -9,6 +9,7 @@
 #include "platform/system.h"
 #include "resource.h"
 #include "files_fixture.h"
+#include "progress_fixture.h"
 #include "ui_test_support.h"
 #include "settings/product_settings.h"
 #include "registry_fixture.h"
@@ -122,16 +123,7 @@ bool CancellingStep(CollectionProgress&, const std::wstring& runLog)
     return false;
 }
 
-// A progress without a dialog.
-class FakeProgress : public CollectionProgress {
-public:
-    const CollectRequest& Request() const override { return request; }
-    bool CancelRequested() const override { return false; }
-    void SetStepTitle(const std::wstring&) override {}
-    void SetStatus(const std::wstring&) override {}
-    void SetProgress(int) override {}
-    CollectRequest request;
-};
+using test::FakeProgress;
 
 TEST(RunCollection, RunsChosenStepsInOrderBetweenSeparators)
 {

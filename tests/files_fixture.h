@@ -27,28 +27,104 @@ inline std::string UnixPath(const std::wstring& path)
     return result;
 }
 
-// Runs the Unix program `program` with `arguments` through Wine's "start
-// /unix" and waits for it; true when it ran and exited with 0. A Windows
-// program under Wine cannot make or remove a Unix symbolic link, which Wine
-// shows as a reparse point; this can.
-inline bool RunUnixProgram(const std::string& program, const std::vector<std::string>& arguments)
+// A text as one argument of a POSIX shell.
+inline std::string ShellQuoted(const std::string& text)
 {
-    std::wstring commandLine = L"start.exe /wait /unix " + std::wstring(program.begin(), program.end());
-    for (const std::string& argument : arguments) {
-        commandLine += L" \"" + std::wstring(argument.begin(), argument.end()) + L"\"";
+    std::string quoted(1, '\'');
+    for (char c : text) {
+        if (c == '\'') {
+            quoted.append("'\\''");
+        } else {
+            quoted.push_back(c);
+        }
     }
+    quoted.push_back('\'');
+    return quoted;
+}
+
+// Runs the Unix program `program` with `arguments` and waits for it, up to
+// `timeoutMs`; true when it ran and exited with 0. A Windows program under
+// Wine cannot make or remove a Unix symbolic link, which Wine shows as a
+// reparse point, nor run Python or a browser; this can. Wine's "start /unix"
+// neither waits for the program nor hands back its exit code, and passes its
+// arguments on loosely: the command goes into a shell script whose last act
+// is to write the exit code into a file of its own, which is waited for.
+inline bool RunUnixProgram(const std::string& program, const std::vector<std::string>& arguments,
+                           DWORD timeoutMs = 180000)
+{
+    static int counter = 0;
+    wchar_t temp[MAX_PATH + 1] = {};
+    ::GetTempPathW(MAX_PATH + 1, temp);
+    const std::wstring base = std::wstring(temp) + L"qxdiag-unix-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                              std::to_wstring(++counter);
+    const std::wstring script = base + L".sh";
+    const std::wstring code = base + L".code";
+    const std::string unixScript = UnixPath(script);
+    const std::string unixCode = UnixPath(code);
+    if (unixScript.empty() || unixCode.empty()) return false;
+    std::string text = ShellQuoted(program);
+    for (const std::string& argument : arguments) {
+        text.push_back(' ');
+        text.append(ShellQuoted(argument));
+    }
+    const std::string part = ShellQuoted(unixCode + ".part");
+    text.append("\necho $? > ").append(part).append(" && mv ").append(part).append(" ");
+    text.append(ShellQuoted(unixCode)).append("\n");
+    {
+        UniqueHandleFile file(
+            ::CreateFileW(script.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        DWORD written = 0;
+        if (!file || !::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr)) {
+            return false;
+        }
+    }
+    std::wstring commandLine = L"start.exe /unix /bin/sh \"" + std::wstring(unixScript.begin(), unixScript.end()) + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started{};
     if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
                           &startup, &started)) {
+        ::DeleteFileW(script.c_str());
         return false;
     }
     UniqueHandleKernel process(started.hProcess);
     UniqueHandleKernel thread(started.hThread);
-    DWORD code = 1;
-    return ::WaitForSingleObject(process.get(), 30000) == WAIT_OBJECT_0 && ::GetExitCodeProcess(process.get(), &code) &&
-           code == 0;
+    std::string exitCode;
+    for (DWORD waited = 0; waited <= timeoutMs; waited += 50) {
+        UniqueHandleFile file(::CreateFileW(code.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file) {
+            char buffer[16] = {};
+            DWORD read = 0;
+            ::ReadFile(file.get(), buffer, sizeof buffer - 1, &read, nullptr);
+            exitCode.assign(buffer, read);
+            break;
+        }
+        ::Sleep(50);
+    }
+    ::DeleteFileW(script.c_str());
+    ::DeleteFileW(code.c_str());
+    return exitCode == "0\n";
+}
+
+// Whether `path` is there as a name. A Unix link shows as a reparse point
+// (its search may still find nothing while its folder is held open), one
+// that leads nowhere does not show at all.
+inline bool NamePresent(const std::wstring& path)
+{
+    if (::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+    WIN32_FIND_DATAW found;
+    UniqueHandleFind find(::FindFirstFileW(path.c_str(), &found));
+    return static_cast<bool>(find);
+}
+
+// Waits, a few seconds at most, until `done` holds: "start /wait /unix" may
+// come back before the Unix program has ended.
+template <typename Done>
+bool WaitForUnixProgram(Done done)
+{
+    for (int wait = 0; wait < 100 && !done(); ++wait) ::Sleep(50);
+    return done();
 }
 
 // Makes `link` (a Windows path) a Unix symbolic link to `target`, which is
@@ -56,14 +132,16 @@ inline bool RunUnixProgram(const std::string& program, const std::vector<std::st
 inline bool MakeUnixLink(const std::string& target, const std::wstring& link)
 {
     const std::string unixLink = UnixPath(link);
-    return !unixLink.empty() && RunUnixProgram("/bin/ln", {"-s", target, unixLink});
+    return !unixLink.empty() && RunUnixProgram("/bin/ln", {"-s", target, unixLink}) &&
+           WaitForUnixProgram([&link] { return NamePresent(link); });
 }
 
 // Removes the Unix symbolic link `link` itself, never what it points to.
 inline bool RemoveUnixLink(const std::wstring& link)
 {
     const std::string unixLink = UnixPath(link);
-    return !unixLink.empty() && RunUnixProgram("/bin/rm", {"-f", "--", unixLink});
+    return !unixLink.empty() && RunUnixProgram("/bin/rm", {"-f", "--", unixLink}) &&
+           WaitForUnixProgram([&link] { return !NamePresent(link); });
 }
 
 class TempFolder {

@@ -415,3 +415,23 @@ TEST(FilesPickerTest, TheRealDialogReturnsTheFolderTyped)
 
 }  // namespace
 }  // namespace qx
+
+namespace qx {
+namespace {
+
+// The checks that run Python or a browser stand on this: it must wait for the
+// Unix program and report its exit code.
+TEST(RunUnixProgram, WaitsForTheProgramAndTakesItsExitCode)
+{
+    test::TempFolder folder(L"unix");
+    const std::wstring marker = folder / L"after a pause.txt";
+    EXPECT_TRUE(test::RunUnixProgram("/bin/true", {}));
+    EXPECT_FALSE(test::RunUnixProgram("/bin/false", {}));
+    EXPECT_FALSE(test::RunUnixProgram("/bin/sh", {"-c", "exit 3"}));
+    EXPECT_TRUE(test::RunUnixProgram("/bin/sh", {"-c", "sleep 1; printf 'it ran' > \"$1\"", "sh",
+                                                 test::UnixPath(marker)}));
+    EXPECT_EQ(test::ReadBytes(marker), "it ran") << "written before the call came back, quotes and blanks intact";
+}
+
+}  // namespace
+}  // namespace qx

@@ -5,6 +5,7 @@
 #include "collect/collection_run.h"
 #include "collectors/file_collectors.h"
 #include "files_fixture.h"
+#include "progress_fixture.h"
 #include "platform/files.h"
 #include "platform/hash.h"
 #include "platform/system.h"
@@ -24,15 +25,7 @@ using test::ReadBytes;
 using test::TempFolder;
 using test::WriteBytes;
 
-class FakeProgress : public CollectionProgress {
-public:
-    const CollectRequest& Request() const override { return request; }
-    bool CancelRequested() const override { return false; }
-    void SetStepTitle(const std::wstring&) override {}
-    void SetStatus(const std::wstring&) override {}
-    void SetProgress(int) override {}
-    CollectRequest request;
-};
+using test::FakeProgress;
 
 std::string Utf8(const std::wstring& text)
 {
