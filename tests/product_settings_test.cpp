@@ -5,6 +5,7 @@
 #include "settings/product_settings.h"
 
 #include "app/main_dlg.h"
+#include "pages/standard_message.h"
 #include "platform/registry_values.h"
 #include "platform/restart.h"
 #include "platform/ui.h"

@@ -1,5 +1,6 @@
 #include "settings/clear_collect_setting_page.h"
 
+#include "pages/standard_message.h"
 #include "platform/files.h"
 #include "platform/processes.h"
 #include "platform/registry_values.h"

@@ -1,5 +1,6 @@
 #include "vorlix/clear_collect_vlx_log_page.h"
 
+#include "pages/standard_message.h"
 #include "resource.h"
 #include "settings/product_settings.h"
 #include "settings/settings_journal.h"

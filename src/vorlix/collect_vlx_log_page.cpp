@@ -1,5 +1,6 @@
 #include "vorlix/collect_vlx_log_page.h"
 
+#include "pages/standard_message.h"
 #include "platform/files.h"
 #include "resource.h"
 #include "settings/product_settings.h"

@@ -1,5 +1,6 @@
 #include "vorlix/vlx_console_log_page.h"
 
+#include "pages/standard_message.h"
 #include "platform/registry_values.h"
 #include "resource.h"
 #include "settings/product_settings.h"

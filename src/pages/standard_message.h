@@ -1,0 +1,23 @@
+#pragma once
+// The standard message box of the settings and Vorlix pages, and the restart
+// offer that ends a settings change.
+
+#include <windows.h>
+
+#include <string>
+
+namespace qx {
+
+// The standard message box of the settings and Vorlix pages: string `textId`,
+// captioned with the program's name (ProgramName), owned by the main window
+// (the root of `window`, which may be any window inside it). A style without an
+// icon gets one: MB_OK the exclamation, MB_YESNO the question.
+int ShowStandardMessage(HWND window, UINT textId, UINT style);
+// The same box with a text made at run time.
+int ShowStandardMessageText(HWND window, const std::wstring& text, UINT style);
+
+// Asks whether to restart (IDS_REGISTRY_SET_RESTART, the standard box) and restarts Windows
+// on Yes. A refused restart goes unreported: the caller moves on anyway.
+void OfferRestart(HWND page);
+
+}  // namespace qx
