@@ -22,20 +22,13 @@ REGSAM AccessMask(KeyAccess access)
 
 LSTATUS OpenLocalMachineKey(const std::wstring& path, KeyAccess access, UniqueHkey& key)
 {
-    // A failed call need not clear its out-parameter: the key is taken only on success.
-    HKEY opened = nullptr;
-    const LSTATUS status = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, AccessMask(access), &opened);
-    key.reset(status == ERROR_SUCCESS ? opened : nullptr);
-    return status;
+    return ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, AccessMask(access), key.put());
 }
 
 LSTATUS CreateLocalMachineKey(const std::wstring& path, UniqueHkey& key)
 {
-    HKEY opened = nullptr;
-    const LSTATUS status = ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                             KEY_READ | KEY_WRITE, nullptr, &opened, nullptr);
-    key.reset(status == ERROR_SUCCESS ? opened : nullptr);
-    return status;
+    return ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE,
+                             nullptr, key.put(), nullptr);
 }
 
 std::optional<std::wstring> QueryStringValue(HKEY key, const std::wstring& name, std::size_t bufferChars)
