@@ -71,8 +71,6 @@ bool CEventLogPage::OnCommand(WORD id, WORD notifyCode)
 
 void CEventLogPage::OnCancel() { ShowPageById(IDD_MENU_PAGE, 0); }
 
-HWND CEventLogPage::MainWindow() const { return ::GetAncestor(Handle(), GA_ROOT); }
-
 void CEventLogPage::OnEventLogItem()
 {
     const bool checked = ::IsDlgButtonChecked(Handle(), IDC_ITEM_EVENTLOG) == BST_CHECKED;

@@ -33,10 +33,10 @@ int ShowStandardMessageText(HWND window, const std::wstring& text, UINT style)
     return ShowMessageBox(owner, text, ProgramName(), StandardMessageStyle(style));
 }
 
-void OfferRestart(HWND page)
+void OfferRestart(HWND mainWindow)
 {
-    if (ShowStandardMessage(page, IDS_REGISTRY_SET_RESTART, MB_YESNO | MB_ICONQUESTION) == IDYES) {
-        RestartComputer(::GetAncestor(page, GA_ROOT));
+    if (ShowStandardMessage(mainWindow, IDS_REGISTRY_SET_RESTART, MB_YESNO | MB_ICONQUESTION) == IDYES) {
+        RestartComputer(mainWindow);
     }
 }
 

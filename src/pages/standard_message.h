@@ -16,8 +16,9 @@ int ShowStandardMessage(HWND window, UINT textId, UINT style);
 // The same box with a text made at run time.
 int ShowStandardMessageText(HWND window, const std::wstring& text, UINT style);
 
-// Asks whether to restart (IDS_REGISTRY_SET_RESTART, the standard box) and restarts Windows
-// on Yes. A refused restart goes unreported: the caller moves on anyway.
-void OfferRestart(HWND page);
+// Asks whether to restart (IDS_REGISTRY_SET_RESTART, the standard box owned by
+// `mainWindow`) and restarts Windows on Yes. A refused restart goes
+// unreported: the caller moves on anyway.
+void OfferRestart(HWND mainWindow);
 
 }  // namespace qx

@@ -146,7 +146,7 @@ void CClearCollectSettingPage::OnApply()
     for (const wchar_t* name : ProductProcessNames) TerminateProcessesByName(name);
     if (::IsDlgButtonChecked(Handle(), IDC_DELETE_LOGFOLDER) == BST_CHECKED && !DeleteLogFolder()) return;
     // A refused restart goes unreported; the page change follows anyway.
-    RestartComputer(::GetAncestor(Handle(), GA_ROOT));
+    RestartComputer(MainWindow());
     ShowPageById(IDD_LOGSETTING_PAGE, 0);
 }
 

@@ -160,7 +160,7 @@ void CCollectSettingPage::OnPickFolder()
 {
     ReadControlsIntoFields();
     std::wstring chosen;
-    if (!PickFolder(::GetAncestor(Handle(), GA_ROOT), LoadResourceString(IDS_PICK_FOLDER_TITLE), chosen)) return;
+    if (!PickFolder(MainWindow(), LoadResourceString(IDS_PICK_FOLDER_TITLE), chosen)) return;
     if (IsDriveRoot(chosen)) {
         ShowStandardMessage(Handle(), IDS_ROOT_NOT_ALLOWED, MB_ICONEXCLAMATION);
     } else {
@@ -197,7 +197,7 @@ void CCollectSettingPage::OnApply()
                        MB_ICONINFORMATION);
         return;
     }
-    OfferRestart(Handle());
+    OfferRestart(MainWindow());
     ShowPageById(IDD_LOGSETTING_PAGE, 0);
 }
 

@@ -35,7 +35,7 @@ void CClearCollectVLXLogPage::OnApply()
         if (!PointAutostartAt(Handle(), PageId, kVorlixExe, IDS_VLX_NOT_INSTALLED)) return;
         break;
     }
-    OfferRestart(Handle());
+    OfferRestart(MainWindow());
     ShowPageById(IDD_LOGSETTING_PAGE, 0);
 }
 

@@ -42,7 +42,7 @@ void CCollectVLXLogPage::OnApply()
                        MB_ICONINFORMATION);
         return;
     }
-    OfferRestart(Handle());
+    OfferRestart(MainWindow());
     ShowPageById(IDD_LOGSETTING_PAGE, 0);
 }
 
