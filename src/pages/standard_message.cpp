@@ -40,4 +40,13 @@ void OfferRestart(HWND mainWindow)
     }
 }
 
+int ShowSaveMessage(const std::wstring& text, UINT style)
+{
+    return ShowMessageBox(nullptr, text, LoadResourceString(IDS_SAVE_CAPTION), style);
+}
+
+int ShowSaveMessage(UINT textId, UINT style) { return ShowSaveMessage(LoadResourceString(textId), style); }
+
+void ShowOutputWriteFailed() { ShowSaveMessage(IDS_OUTPUT_WRITE_FAILED, MB_ICONINFORMATION); }
+
 }  // namespace qx

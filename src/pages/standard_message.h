@@ -1,6 +1,7 @@
 #pragma once
-// The standard message box of the settings and Vorlix pages, and the restart
-// offer that ends a settings change.
+// The message boxes that pages share: the standard box of the settings and
+// Vorlix pages, the restart offer that ends a settings change, and the box of
+// a Save.
 
 #include <windows.h>
 
@@ -20,5 +21,13 @@ int ShowStandardMessageText(HWND window, const std::wstring& text, UINT style);
 // `mainWindow`) and restarts Windows on Yes. A refused restart goes
 // unreported: the caller moves on anyway.
 void OfferRestart(HWND mainWindow);
+
+// A box of a Save, captioned IDS_SAVE_CAPTION and owned by no window, so that
+// the main window stays usable while it is shown.
+int ShowSaveMessage(const std::wstring& text, UINT style);
+int ShowSaveMessage(UINT textId, UINT style);
+
+// The Save box saying that the output folder cannot be written (IDS_OUTPUT_WRITE_FAILED).
+void ShowOutputWriteFailed();
 
 }  // namespace qx

@@ -1,5 +1,7 @@
 #include "platform/registry_values.h"
 
+#include "platform/registry.h"
+
 #include <vector>
 
 namespace qx {
@@ -33,17 +35,10 @@ LSTATUS CreateLocalMachineKey(const std::wstring& path, UniqueHkey& key)
 
 std::optional<std::wstring> QueryStringValue(HKEY key, const std::wstring& name, std::size_t bufferChars)
 {
-    std::vector<wchar_t> buffer(bufferChars + 1, L'\0');
-    DWORD type = REG_NONE;
-    DWORD size = static_cast<DWORD>(bufferChars * sizeof(wchar_t));
-    if (::RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size) !=
-        ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    if (type != REG_SZ && type != REG_EXPAND_SZ) return std::nullopt;
-    // Stored data need not end in a zero; an odd last byte is no character.
-    std::wstring text(buffer.data(), size / sizeof(wchar_t));
-    if (const std::size_t zero = text.find(L'\0'); zero != std::wstring::npos) text.resize(zero);
+    const std::optional<RawValue> value = ReadRawValue(key, name);
+    if (!value || (value->Type != REG_SZ && value->Type != REG_EXPAND_SZ)) return std::nullopt;
+    if (value->Bytes.size() > bufferChars * sizeof(wchar_t)) return std::nullopt;
+    std::wstring text = StringDataText(value->Bytes);
     if (text.size() >= bufferChars) return std::nullopt;
     return text;
 }

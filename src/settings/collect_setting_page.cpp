@@ -193,8 +193,7 @@ void CCollectSettingPage::OnApply()
     }
     if (!CreateFolderTree(shown_.Folder)) {
         // The values stay written; without the folder no restart is offered.
-        ShowMessageBox(nullptr, LoadResourceString(IDS_OUTPUT_WRITE_FAILED), LoadResourceString(IDS_SAVE_CAPTION),
-                       MB_ICONINFORMATION);
+        ShowOutputWriteFailed();
         return;
     }
     OfferRestart(MainWindow());

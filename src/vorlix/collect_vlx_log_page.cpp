@@ -38,8 +38,7 @@ void CCollectVLXLogPage::OnApply()
     if (!PointAutostartAt(Handle(), PageId, kVorlixLogExe, IDS_VLXLOG_NOT_INSTALLED)) return;
     if (!CreateFolderTree(folder_)) {
         // The autostart stays switched; without its log folder no restart is offered.
-        ShowMessageBox(nullptr, LoadResourceString(IDS_OUTPUT_WRITE_FAILED), LoadResourceString(IDS_SAVE_CAPTION),
-                       MB_ICONINFORMATION);
+        ShowOutputWriteFailed();
         return;
     }
     OfferRestart(MainWindow());
