@@ -97,6 +97,8 @@ public:
         if (cancelWithStatus && statuses.size() == *cancelWithStatus) cancelled = true;
     }
     void SetProgress(int position) override { bars.push_back(position); }
+    // Slept as the progress dialog sleeps them: the tests time the closing pauses.
+    void Pause(DWORD milliseconds) override { ::Sleep(milliseconds); }
 
     // Forgets what was shown, for another call.
     void Reset(std::optional<size_t> cancelWith = std::nullopt)
