@@ -8,6 +8,7 @@
 #include "platform/files.h"
 #include "platform/hash.h"
 #include "platform/system.h"
+#include "quiet_progress.h"
 #include "registry_fixture.h"
 #include "settings/product_settings.h"
 
@@ -20,21 +21,10 @@
 namespace qx {
 namespace {
 
+using test::QuietProgress;
 using test::ReadBytes;
 using test::TempFolder;
 using test::WriteBytes;
-
-class FakeProgress : public CollectionProgress {
-public:
-    const CollectRequest& Request() const override { return request; }
-    bool CancelRequested() const override { return false; }
-    void SetStepTitle(const std::wstring&) override {}
-    void SetStatus(const std::wstring&) override {}
-    void SetProgress(int) override {}
-    // The pauses only keep a status readable: a test need not wait them out.
-    void Pause(DWORD) override {}
-    CollectRequest request;
-};
 
 std::string Utf8(const std::wstring& text)
 {
@@ -69,7 +59,7 @@ void ExpectHas(const std::string& text, const std::string& part)
 TEST(Manifest, ListsEachStepFileAndFailureOfACompletedRun)
 {
     TempFolder folder;
-    FakeProgress progress;
+    QuietProgress progress;
     progress.request.OutputFolder = folder.Path();
     ASSERT_TRUE(::CreateDirectoryW((folder / L"debug").c_str(), nullptr));
     const CollectionPlan plan{{},
@@ -115,7 +105,7 @@ TEST(Manifest, ListsEachStepFileAndFailureOfACompletedRun)
 TEST(Manifest, ACancelledRunLeavesNoManifestAndNoReport)
 {
     TempFolder folder;
-    FakeProgress progress;
+    QuietProgress progress;
     progress.request.OutputFolder = folder.Path();
     const CollectionPlan plan{{}, {{&CollectRequest::WantDebugLogs, CancelledStep, L"debug"}}};
 
@@ -132,7 +122,7 @@ TEST(Manifest, ARealCopyErrorCarriesItsCodeAndSystemText)
     const test::SavedValue logPath{kProductKey, L"LogPath"};
     test::SetString(kProductKey, L"LogPath", logs.Path());
     TempFolder folder;
-    FakeProgress progress;
+    QuietProgress progress;
     progress.request.OutputFolder = folder.Path();
     ASSERT_TRUE(::CreateDirectoryW((folder / L"debug").c_str(), nullptr));
     // Already there: the copy never replaces it.
