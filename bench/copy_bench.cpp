@@ -3,7 +3,6 @@
 // generated large files (debug logs and dumps) and many small Vorlix files.
 
 #include "measures.h"
-#include "sleep_hook.h"
 
 #include "collect/collection_record.h"
 #include "collect/collector.h"
@@ -93,9 +92,14 @@ public:
     void SetStepTitle(const std::wstring&) override {}
     void SetStatus(const std::wstring&) override {}
     void SetProgress(int) override {}
+    // Counted instead of slept: the timings leave them out and report them apart.
+    void Pause(DWORD milliseconds) override { pausedMilliseconds_ += milliseconds; }
+
+    unsigned long long PausedMilliseconds() const { return pausedMilliseconds_; }
 
 private:
     CollectRequest request_;
+    unsigned long long pausedMilliseconds_ = 0;
 };
 
 std::wstring MakeOutputFolder(const std::wstring& base)
@@ -118,7 +122,6 @@ Timing RunCollectors(const std::wstring& outputFolder, unsigned long long& pause
     RecordingProgress recording(dialog);
     CollectionProgress& progress = hashed ? static_cast<CollectionProgress&>(recording) : dialog;
     const std::wstring runLog = RunLogPath(outputFolder);
-    PausesSkipped pauses;
     Timing timing;
     double start = Now();
     CollectDebugLogs(progress, runLog);
@@ -128,7 +131,7 @@ Timing RunCollectors(const std::wstring& outputFolder, unsigned long long& pause
     start = Now();
     CollectVorlixFiles(progress, runLog);
     timing.small = Now() - start;
-    pauseMilliseconds = PausesSkipped::SkippedMilliseconds();
+    pauseMilliseconds = progress.PausedMilliseconds();
     return timing;
 }
 
@@ -330,7 +333,7 @@ void FileCopyBench(const Options& options, Table& table)
     Series sleep20;
     for (int i = 0; i < 50; ++i) {
         start = Now();
-        RealSleep(20);
+        ::Sleep(20);
         sleep20.Add((Now() - start) * 1000);
     }
     table.Add({"  one Sleep(20) pause as Wine keeps it", "ms", sleep20, "", {}, "", ""});

@@ -3,7 +3,6 @@
 // process's peak working set.
 
 #include "measures.h"
-#include "sleep_hook.h"
 
 #include "driver.h"
 #include "files_fixture.h"
@@ -59,7 +58,7 @@ double TimeToShown(App& app, const std::wstring& exe, Shown shown)
     if (!app.Start(exe)) return -1;
     while (!shown(Now() - start)) {
         if (!app.Running() || Now() - start > 30) return -1;
-        RealSleep(1);
+        ::Sleep(1);
     }
     return Now() - start;
 }
@@ -147,7 +146,7 @@ SIZE_T PeakWithMinimalPicker()
     HWND picker = dialog ? WaitForFolderPicker(app.ProcessId(), dialog) : nullptr;
     SIZE_T peak = 0;
     if (picker) {
-        RealSleep(500);
+        ::Sleep(500);
         peak = PeakOf(app.ProcessId());
         CancelFolderPicker(picker);
     }
@@ -193,7 +192,7 @@ bool CollectOnce(CollectionFigures& figures)
     HWND picker = ok && ClickButton(CurrentPageWindow(main), IDC_SAVE) ? WaitForFolderPicker(pid, main) : nullptr;
     if (picker) {
         // Its folder view fills after it is shown.
-        RealSleep(500);
+        ::Sleep(500);
         figures.peakWithPicker = PeakOf(pid);
     }
     ok = picker && ChooseFolder(picker, chosen.Path());
@@ -222,7 +221,7 @@ bool CollectOnce(CollectionFigures& figures)
             }
             if (newStep) shownTitle = nowTitle;
             const double wait = next + 0.010 - Now();
-            if (wait > 0) RealSleep(static_cast<DWORD>(wait * 1000));
+            if (wait > 0) ::Sleep(static_cast<DWORD>(wait * 1000));
         }
         figures.peakAfterStep.emplace_back(shownTitle, PeakOf(pid));
         ok = WaitUntilGone(progress, kRunTimeout);

@@ -84,7 +84,7 @@
 #define IDS_REGISTRY_OPEN_FAILED        206
 
 // List items, consecutive in list order: IDS_PERIOD_48H + i is item i of 1005,
-// IDS_ROTATION_2D + i item i of 1047.
+// IDS_ROTATION_2D + i item i of IDC_ROTATION.
 #define IDS_PERIOD_48H                  300
 #define IDS_PERIOD_7D                   301
 #define IDS_PERIOD_30D                  302
@@ -108,7 +108,7 @@
 #define IDS_REFUSED_WINDOWS_FOLDER      327
 #define IDS_REFUSED_LINK                328
 
-// Page 151's note when the journal holds the values it puts back; %s is the
+// IDD_CLEARCOLLECTSETTING_PAGE's note when the journal holds the values it puts back; %s is the
 // time of the earliest record.
 #define IDS_JOURNAL_RESTORE_NOTE        330
 
@@ -155,7 +155,7 @@
 #define IDC_LOG_VLXCLEAR                1056
 #define IDC_JOURNAL_NOTE                1057
 
-// Event-log filter of dialog 133: 2000 + i is the i-th level byte.
+// Event-log filter of IDD_EVENTLOG_DLG: 2000 + i is the i-th level byte.
 #define IDC_SYSTEM_INFO                 2000
 #define IDC_SYSTEM_WARNING              2001
 #define IDC_SYSTEM_ERROR                2002
@@ -174,7 +174,7 @@
 #define IDC_ITEM_REGISTRY               2013
 #define IDC_ITEM_VORLIX                 2014
 
-// Legacy logs of dialog 139: 3000 + i is the i-th legacy byte.
+// Legacy logs of IDD_EVENTLOG_XP_DLG: 3000 + i is the i-th legacy byte.
 #define IDC_LEGACY_SYSTEM               3000
 #define IDC_LEGACY_APPLICATION          3001
 #define IDC_LEGACY_SECURITY             3002

@@ -233,11 +233,11 @@ TEST_F(CollectSettingPageTest, RegistryFailureStopsAtTheFirstFailingStepAndKeeps
         ResetRegistry();
         asked.clear();
         const test::MovedAside parentAside({c.VolatileParent});
-        HKEY parent = nullptr;
+        UniqueHkey parent;
         ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, c.VolatileParent, 0, nullptr, REG_OPTION_VOLATILE,
-                                    KEY_ALL_ACCESS, nullptr, &parent, nullptr),
+                                    KEY_ALL_ACCESS, nullptr, parent.put(), nullptr),
                   ERROR_SUCCESS);
-        ::RegCloseKey(parent);
+        parent.reset();
         Show(IDD_COLLECTSETTING_PAGE);
         ::SetDlgItemTextW(Page(), IDC_LOGFOLDER, folder.c_str());
 

@@ -9,9 +9,9 @@
 #include "platform/system.h"
 #include "resource.h"
 #include "files_fixture.h"
-#include "progress_fixture.h"
 #include "ui_test_support.h"
 #include "settings/product_settings.h"
+#include "quiet_progress.h"
 #include "registry_fixture.h"
 
 #include <gtest/gtest.h>
@@ -28,6 +28,7 @@ namespace {
 
 const std::string kSeparator(75, '-');
 
+using test::QuietProgress;
 using test::ReadBytes;
 using test::TempFolder;
 using test::WriteBytes;
@@ -123,12 +124,10 @@ bool CancellingStep(CollectionProgress&, const std::wstring& runLog)
     return false;
 }
 
-using test::FakeProgress;
-
 TEST(RunCollection, RunsChosenStepsInOrderBetweenSeparators)
 {
     TempFolder folder;
-    FakeProgress progress;
+    QuietProgress progress;
     progress.request.OutputFolder = folder.Path();
     progress.request.WantEventLogs = 0;
     const CollectionPlan plan{{WriteAlways},
@@ -148,7 +147,7 @@ TEST(RunCollection, RunsChosenStepsInOrderBetweenSeparators)
 TEST(RunCollection, StoppingStepEndsTheRunWithoutClosingSeparator)
 {
     TempFolder folder;
-    FakeProgress progress;
+    QuietProgress progress;
     progress.request.OutputFolder = folder.Path();
     const CollectionPlan plan{{WriteAlways},
                               {{&CollectRequest::WantDebugLogs, DebugStep},
@@ -173,7 +172,7 @@ TEST(RunCollection, ANewRunLogGetsOpenAccessAnEarlierOneKeepsItsOwn)
     } cases[] = {{L"new", false}, {L"earlier", true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Earlier ? "a run log of an earlier run" : "a new run log");
-        FakeProgress progress;
+        QuietProgress progress;
         progress.request.OutputFolder = folder / c.Folder;
         ASSERT_TRUE(::CreateDirectoryW(progress.request.OutputFolder.c_str(), nullptr));
         const std::wstring runLog = RunLogPath(progress.request.OutputFolder);
@@ -192,7 +191,7 @@ TEST(RunCollection, ANewRunLogGetsOpenAccessAnEarlierOneKeepsItsOwn)
 TEST(RunCollection, UnwritableRunLogStopsBeforeAnything)
 {
     TempFolder folder;
-    FakeProgress progress;
+    QuietProgress progress;
     // A file where the output folder should be.
     progress.request.OutputFolder = folder.Path() + L"\\QXDIAG";
     ASSERT_TRUE(WriteBytes(progress.request.OutputFolder, "not a folder"));
@@ -657,7 +656,7 @@ TEST_F(SaveTest, LinkAttacksLeaveEverythingOutsideTheTreeAsItWas)
             EXPECT_EQ(asked[0].caption, L"TOVRA DIAG - 保存");
             break;
         case Attack::Run: {
-            FakeProgress progress;
+            QuietProgress progress;
             progress.request.OutputFolder = path;
             EXPECT_EQ(RunCollection(progress, CollectionPlan{{WriteAlways}, {}}), RunOutcome::RunLogFailed);
             break;

@@ -42,9 +42,8 @@ public:
     SavedValue(HKEY root, std::wstring path, std::wstring name)
         : root_(root), path_(std::move(path)), name_(std::move(name))
     {
-        HKEY opened = nullptr;
-        if (::RegOpenKeyExW(root_, path_.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return;
-        const UniqueHkey key(opened);
+        UniqueHkey key;
+        if (::RegOpenKeyExW(root_, path_.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return;
         DWORD size = 0;
         if (::RegQueryValueExW(key.get(), name_.c_str(), nullptr, &type_, nullptr, &size) != ERROR_SUCCESS) return;
         data_.resize(size);
@@ -68,10 +67,9 @@ public:
 private:
     void Write(DWORD type, const test::Bytes& data)
     {
-        HKEY opened = nullptr;
-        ASSERT_EQ(::RegCreateKeyExW(root_, path_.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &opened, nullptr),
+        UniqueHkey key;
+        ASSERT_EQ(::RegCreateKeyExW(root_, path_.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.put(), nullptr),
                   ERROR_SUCCESS);
-        const UniqueHkey key(opened);
         const BYTE spare = 0;
         EXPECT_EQ(::RegSetValueExW(key.get(), name_.c_str(), 0, type, data.empty() ? &spare : data.data(),
                                    static_cast<DWORD>(data.size())),
@@ -99,6 +97,8 @@ public:
         if (cancelWithStatus && statuses.size() == *cancelWithStatus) cancelled = true;
     }
     void SetProgress(int position) override { bars.push_back(position); }
+    // Slept as the progress dialog sleeps them: the tests time the closing pauses.
+    void Pause(DWORD milliseconds) override { ::Sleep(milliseconds); }
 
     // Forgets what was shown, for another call.
     void Reset(std::optional<size_t> cancelWith = std::nullopt)

@@ -128,12 +128,11 @@ protected:
         EXPECT_EQ(ReadBytes(std::wstring(kLinkTarget) + L"\\kept.txt"), kKeptBytes);
         std::vector<std::wstring> names;
         WIN32_FIND_DATAW found;
-        HANDLE find = ::FindFirstFileW((std::wstring(kLinkTarget) + L"\\*").c_str(), &found);
-        ASSERT_NE(find, INVALID_HANDLE_VALUE);
+        const UniqueHandleFind find(::FindFirstFileW((std::wstring(kLinkTarget) + L"\\*").c_str(), &found));
+        ASSERT_TRUE(find);
         do {
             names.emplace_back(found.cFileName);
-        } while (::FindNextFileW(find, &found));
-        ::FindClose(find);
+        } while (::FindNextFileW(find.get(), &found));
         EXPECT_EQ(names.size(), 3u) << "., .. and kept.txt only";
     }
 };

@@ -5,10 +5,10 @@
 #include "collect/collection_run.h"
 #include "collectors/file_collectors.h"
 #include "files_fixture.h"
-#include "progress_fixture.h"
 #include "platform/files.h"
 #include "platform/hash.h"
 #include "platform/system.h"
+#include "quiet_progress.h"
 #include "registry_fixture.h"
 #include "settings/product_settings.h"
 
@@ -21,11 +21,10 @@
 namespace qx {
 namespace {
 
+using test::QuietProgress;
 using test::ReadBytes;
 using test::TempFolder;
 using test::WriteBytes;
-
-using test::FakeProgress;
 
 std::string Utf8(const std::wstring& text)
 {
@@ -60,7 +59,7 @@ void ExpectHas(const std::string& text, const std::string& part)
 TEST(Manifest, ListsEachStepFileAndFailureOfACompletedRun)
 {
     TempFolder folder;
-    FakeProgress progress;
+    QuietProgress progress;
     progress.request.OutputFolder = folder.Path();
     ASSERT_TRUE(::CreateDirectoryW((folder / L"debug").c_str(), nullptr));
     const CollectionPlan plan{{},
@@ -106,7 +105,7 @@ TEST(Manifest, ListsEachStepFileAndFailureOfACompletedRun)
 TEST(Manifest, ACancelledRunLeavesNoManifestAndNoReport)
 {
     TempFolder folder;
-    FakeProgress progress;
+    QuietProgress progress;
     progress.request.OutputFolder = folder.Path();
     const CollectionPlan plan{{}, {{&CollectRequest::WantDebugLogs, CancelledStep, L"debug"}}};
 
@@ -123,7 +122,7 @@ TEST(Manifest, ARealCopyErrorCarriesItsCodeAndSystemText)
     const test::SavedValue logPath{kProductKey, L"LogPath"};
     test::SetString(kProductKey, L"LogPath", logs.Path());
     TempFolder folder;
-    FakeProgress progress;
+    QuietProgress progress;
     progress.request.OutputFolder = folder.Path();
     ASSERT_TRUE(::CreateDirectoryW((folder / L"debug").c_str(), nullptr));
     // Already there: the copy never replaces it.

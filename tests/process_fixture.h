@@ -26,7 +26,7 @@ inline UniqueHandleKernel StartStandIn(const std::wstring& exe, const std::wstri
     EXPECT_TRUE(::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
                                  nullptr, &startup, &started))
         << ::GetLastError();
-    if (started.hThread) ::CloseHandle(started.hThread);
+    const UniqueHandleKernel thread(started.hThread);
     return UniqueHandleKernel(started.hProcess);
 }
 

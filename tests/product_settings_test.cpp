@@ -5,6 +5,7 @@
 #include "settings/product_settings.h"
 
 #include "app/main_dlg.h"
+#include "pages/standard_message.h"
 #include "platform/registry_values.h"
 #include "platform/restart.h"
 #include "platform/ui.h"
@@ -154,11 +155,10 @@ TEST_F(ProductSettingKeys, ExistingKeysOpenForEveryPurposeButReadOnlyOnesOnlyFor
 std::optional<std::pair<DWORD, test::Bytes>> RawValue(const std::wstring& path, const std::wstring& name,
                                                        REGSAM view = KEY_WOW64_64KEY)
 {
-    HKEY opened = nullptr;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | view, &opened) != ERROR_SUCCESS) {
+    UniqueHkey key;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | view, key.put()) != ERROR_SUCCESS) {
         return std::nullopt;
     }
-    const UniqueHkey key(opened);
     DWORD type = REG_NONE;
     DWORD size = 0;
     if (::RegQueryValueExW(key.get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) {
@@ -240,9 +240,8 @@ TEST(StandardMessage, OwnedByTheMainWindowCaptionedQxdiagWithAnIconAdded)
 
 bool ShutdownPrivilegeEnabled()
 {
-    HANDLE opened = nullptr;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &opened)) return false;
-    const UniqueHandleKernel token(opened);
+    UniqueHandleKernel token;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put())) return false;
     LUID shutdown{};
     if (!::LookupPrivilegeValueW(nullptr, SE_SHUTDOWN_NAME, &shutdown)) return false;
     DWORD size = 0;

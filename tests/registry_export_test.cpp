@@ -384,6 +384,8 @@ public:
     void SetStepTitle(const std::wstring& text) override { reported.push_back(L"title " + text); }
     void SetStatus(const std::wstring& text) override { reported.push_back(L"status " + text); }
     void SetProgress(int position) override { reported.push_back(L"bar " + std::to_wstring(position)); }
+    // Slept as the progress dialog sleeps them: the tests time the closing pauses.
+    void Pause(DWORD milliseconds) override { ::Sleep(milliseconds); }
 
     CollectRequest request;
     bool cancel = false;

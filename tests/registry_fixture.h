@@ -51,14 +51,14 @@ inline void Fail(const std::source_location& where, const std::string& what, LST
 
 inline UniqueHkey CreateKey(const std::wstring& path, std::source_location where = std::source_location::current())
 {
-    HKEY key = nullptr;
+    UniqueHkey key;
     const LSTATUS status = ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                             KEY_ALL_ACCESS, nullptr, &key, nullptr);
+                                             KEY_ALL_ACCESS, nullptr, key.put(), nullptr);
     if (status != ERROR_SUCCESS) {
         Fail(where, "RegCreateKeyExW", status);
         return {};
     }
-    return UniqueHkey(key);
+    return key;
 }
 
 // Creates the key when it is missing.
@@ -87,10 +87,8 @@ inline void SetDword(const std::wstring& path, const std::wstring& name, DWORD v
 
 inline bool KeyExists(const std::wstring& path)
 {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    ::RegCloseKey(key);
-    return true;
+    UniqueHkey key;
+    return ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
 }
 
 using StoredValue = std::optional<std::pair<DWORD, Bytes>>;
@@ -154,10 +152,9 @@ inline void DeleteTree(const std::wstring& path, std::source_location where = st
 inline void CopyTree(const std::wstring& from, const std::wstring& to,
                      std::source_location where = std::source_location::current())
 {
-    HKEY source = nullptr;
-    LSTATUS status = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, from.c_str(), 0, KEY_READ, &source);
+    UniqueHkey sourceKey;
+    LSTATUS status = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, from.c_str(), 0, KEY_READ, sourceKey.put());
     if (status != ERROR_SUCCESS) return Fail(where, "RegOpenKeyExW", status);
-    UniqueHkey sourceKey(source);
     UniqueHkey target = CreateKey(to, where);
     if (!target) return;
     status = ::RegCopyTreeW(sourceKey.get(), nullptr, target.get());
@@ -169,15 +166,14 @@ inline void CopyTree(const std::wstring& from, const std::wstring& to,
 inline std::vector<std::wstring> EnumeratedNames(const std::wstring& path, bool subkeys)
 {
     std::vector<std::wstring> names;
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
-    UniqueHkey owner(key);
+    UniqueHkey key;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return names;
     std::vector<wchar_t> name(32768);
     for (DWORD index = 0;; ++index) {
         DWORD length = static_cast<DWORD>(name.size());
         const LSTATUS status =
-            subkeys ? ::RegEnumKeyExW(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr)
-                    : ::RegEnumValueW(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+            subkeys ? ::RegEnumKeyExW(key.get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr)
+                    : ::RegEnumValueW(key.get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
         if (status != ERROR_SUCCESS) break;
         names.emplace_back(name.data(), length);
     }

@@ -183,11 +183,11 @@ TEST_F(SettingsJournalTest, ABrowserPolicyIsJournalledAndForgottenOnceItIsPutBac
 // non-volatile key, below it.
 void MakeJournalUnwritable()
 {
-    HKEY key = nullptr;
+    UniqueHkey tool;
     ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kToolKey, 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                                &key, nullptr),
+                                tool.put(), nullptr),
               ERROR_SUCCESS);
-    ::RegCloseKey(key);
+    tool.reset();
     UniqueHkey journal;
     ASSERT_NE(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kJournalKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
                                 nullptr, journal.put(), nullptr),

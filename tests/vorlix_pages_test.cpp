@@ -353,7 +353,7 @@ protected:
         EXPECT_TRUE(::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                                      &startup, &info))
             << ::GetLastError();
-        ::CloseHandle(info.hThread);
+        const UniqueHandleKernel thread(info.hThread);
         elsewhere_.emplace_back(info.hProcess);
         // Ending it before it has started would prove nothing.
         for (int wait = 0; wait < 100 && test::ReadBytes(elsewhereFolder_ / L"vorlix-trace.txt").empty(); ++wait) {

@@ -30,6 +30,8 @@ public:
         status = text;
     }
     void SetProgress(int position) override { positions.push_back(position); }
+    // The pauses only keep a status readable: a test need not wait them out.
+    void Pause(DWORD) override {}
 
     CollectRequest request;
     int cancelAfterStatuses = -1;

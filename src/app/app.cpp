@@ -25,11 +25,8 @@ int CQXDIAGApp::Run()
     profileKeyName_ = L"アプリケーション ウィザードで生成されたローカル アプリケーション";
 
     auto mainDlg = std::make_unique<CMainDlg>();
-    HWND hwnd = mainDlg->Create(nullptr);
-    if (!hwnd) return 1;
-    mainWindow_ = hwnd;
+    if (!mainDlg->Create(nullptr)) return 1;
     mainDlg->RunModal(nullptr);
-    mainWindow_ = nullptr;
     mainDlg.reset();
     return 0;
 }

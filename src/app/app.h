@@ -14,13 +14,9 @@ public:
     // Runs the tool; returns the process exit code once the main window has ended.
     int Run();
 
-    // The running main window, the owner of dialogs created without one; nullptr
-    // before and after the run.
-    HWND MainWindow() const noexcept { return mainWindow_; }
     const std::wstring& ProfileKeyName() const noexcept { return profileKeyName_; }
 
 private:
-    HWND mainWindow_ = nullptr;
     std::wstring profileKeyName_;
 };
 

@@ -64,6 +64,7 @@ public:
     void SetStepTitle(const std::wstring& text) override { inner_.SetStepTitle(text); }
     void SetStatus(const std::wstring& text) override { inner_.SetStatus(text); }
     void SetProgress(int position) override { inner_.SetProgress(position); }
+    void Pause(DWORD milliseconds) override { inner_.Pause(milliseconds); }
     void FileWritten(const std::wstring& path, const std::wstring& source) override;
     void StepFailed(StepOutcome kind, const std::wstring& what, DWORD error) override;
 

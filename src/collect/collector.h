@@ -23,6 +23,9 @@ public:
     virtual void SetStatus(const std::wstring& text) = 0;
     // Position 0 ... 100 of the current step.
     virtual void SetProgress(int position) = 0;
+    // The collectors' fixed pauses, which keep a status on screen long enough
+    // to be read; the progress dialog sleeps them.
+    virtual void Pause(DWORD milliseconds) = 0;
 
     // What the current step wrote into the output tree, right after it was
     // written (`source`: what it was copied from, empty for an export), and

@@ -8,6 +8,7 @@
 #include "collect/run_log.h"
 #include "collectors/event_logs.h"
 #include "collectors/file_collectors.h"
+#include "pages/standard_message.h"
 #include "platform/files.h"
 #include "platform/processes.h"
 #include "platform/system.h"
@@ -32,14 +33,6 @@ constexpr std::array<ItemCheckBox, 5> kItemCheckBoxes{{
     {&CollectRequest::WantRegistry, IDC_ITEM_REGISTRY},
     {&CollectRequest::WantVorlixFiles, IDC_ITEM_VORLIX},
 }};
-
-void ShowSaveMessage(const std::wstring& text, UINT type)
-{
-    // No owner: the main window stays usable while the outcome is shown.
-    ShowMessageBox(nullptr, text, LoadResourceString(IDS_SAVE_CAPTION), type);
-}
-
-void ShowSaveMessage(UINT textId, UINT type) { ShowSaveMessage(LoadResourceString(textId), type); }
 
 }  // namespace
 
@@ -70,8 +63,6 @@ bool CEventLogPage::OnCommand(WORD id, WORD notifyCode)
 }
 
 void CEventLogPage::OnCancel() { ShowPageById(IDD_MENU_PAGE, 0); }
-
-HWND CEventLogPage::MainWindow() const { return ::GetAncestor(Handle(), GA_ROOT); }
 
 void CEventLogPage::OnEventLogItem()
 {
@@ -117,7 +108,7 @@ bool CEventLogPage::EnoughSpaceOrGoOn(const std::wstring& chosenFolder) const
     for (const std::wstring& figure : {megabytes(needed), megabytes(*free)}) {
         if (const std::wstring::size_type at = text.find(L"%s"); at != std::wstring::npos) text.replace(at, 2, figure);
     }
-    return ShowMessageBox(nullptr, text, LoadResourceString(IDS_SAVE_CAPTION), MB_YESNO | MB_ICONQUESTION) == IDYES;
+    return ShowSaveMessage(text, MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 void CEventLogPage::Save()
@@ -130,7 +121,7 @@ void CEventLogPage::Save()
     }
     if (!EnoughSpaceOrGoOn(chosen)) return;
     if (PrepareOutputFolder(request_, chosen) != ERROR_SUCCESS) {
-        ShowSaveMessage(IDS_OUTPUT_WRITE_FAILED, MB_ICONINFORMATION);
+        ShowOutputWriteFailed();
         return;
     }
 
@@ -141,11 +132,10 @@ void CEventLogPage::Save()
         ShowSaveMessage(IDS_COLLECT_CANCELLED, MB_ICONINFORMATION);
     } else if (progress.Outcome() != RunOutcome::Completed) {
         // The run log could not be written: nothing was collected.
-        ShowSaveMessage(IDS_OUTPUT_WRITE_FAILED, MB_ICONINFORMATION);
+        ShowOutputWriteFailed();
     } else {
         request_.OutputFolder = AddTrailingBackslash(request_.OutputFolder);
-        const int answer = ShowMessageBox(nullptr, LoadResourceString(IDS_COLLECT_DONE),
-                                          LoadResourceString(IDS_SAVE_CAPTION), MB_YESNO | MB_ICONINFORMATION);
+        const int answer = ShowSaveMessage(IDS_COLLECT_DONE, MB_YESNO | MB_ICONINFORMATION);
         if (answer == IDYES) OpenInShell(request_.OutputFolder);
         OfferArchive();
     }
@@ -153,8 +143,7 @@ void CEventLogPage::Save()
 
 void CEventLogPage::OfferArchive()
 {
-    const int answer = ShowMessageBox(nullptr, LoadResourceString(IDS_ARCHIVE_ASK),
-                                      LoadResourceString(IDS_SAVE_CAPTION), MB_YESNO | MB_ICONQUESTION);
+    const int answer = ShowSaveMessage(IDS_ARCHIVE_ASK, MB_YESNO | MB_ICONQUESTION);
     if (answer != IDYES) return;
 
     ArchiveResult archive;
@@ -167,7 +156,7 @@ void CEventLogPage::OfferArchive()
     if (archive.Outcome == ArchiveOutcome::Made) {
         ShowSaveMessage(FormatResourceString(IDS_ARCHIVE_MADE, archive.Path), MB_ICONINFORMATION);
     } else if (archive.Outcome == ArchiveOutcome::Cancelled) {
-        ShowSaveMessage(LoadResourceString(IDS_ARCHIVE_CANCELLED), MB_ICONINFORMATION);
+        ShowSaveMessage(IDS_ARCHIVE_CANCELLED, MB_ICONINFORMATION);
     } else {
         ShowSaveMessage(FormatResourceString(IDS_ARCHIVE_FAILED, archive.Error), MB_ICONWARNING);
     }

@@ -33,7 +33,6 @@ private:
     bool EnoughSpaceOrGoOn(const std::wstring& chosenFolder) const;
     void OfferArchive();
     void ReadItemsIntoRequest();
-    HWND MainWindow() const;
 
     CollectRequest request_;
     CollectionPlan plan_ = DefaultCollectionPlan();

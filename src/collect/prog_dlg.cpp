@@ -1,5 +1,6 @@
 #include "collect/prog_dlg.h"
 
+#include "platform/handles.h"
 #include "resource.h"
 
 #include <commctrl.h>
@@ -25,10 +26,8 @@ BOOL CProgDlg::OnInitDialog()
     cancelRequested_ = false;
     outcome_ = RunOutcome::Running;
     // Nobody waits for the worker: it tells the dialog by WM_CLOSE when it stops.
-    HANDLE worker = ::CreateThread(nullptr, 0, &CProgDlg::WorkerMain, this, 0, nullptr);
-    if (worker) {
-        ::CloseHandle(worker);
-    } else {
+    const UniqueHandleKernel worker(::CreateThread(nullptr, 0, &CProgDlg::WorkerMain, this, 0, nullptr));
+    if (!worker) {
         outcome_ = RunOutcome::RunLogFailed;
         ::PostMessageW(Handle(), WM_CLOSE, 0, 0);
     }

@@ -28,6 +28,7 @@ public:
     void SetStepTitle(const std::wstring& text) override;
     void SetStatus(const std::wstring& text) override;
     void SetProgress(int position) override;
+    void Pause(DWORD milliseconds) override { ::Sleep(milliseconds); }
 
 protected:
     BOOL OnInitDialog() override;

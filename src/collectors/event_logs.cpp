@@ -58,7 +58,7 @@ bool SaveEventLogs(CollectionProgress& progress, const std::wstring& runLogPath,
     progress.SetProgress(100);
     progress.SetStatus(LoadResourceString(IDS_EVENTLOG_DONE));
     // Keeps the closing text on screen for a moment.
-    ::Sleep(500);
+    progress.Pause(500);
     return true;
 }
 

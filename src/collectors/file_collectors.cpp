@@ -131,7 +131,7 @@ bool CollectFiles(const FileCollector& member, CollectionProgress& progress, con
         AppendRunLogEntry(runLogPath, member.NoneText);
         progress.SetProgress(100);
         progress.SetStatus(LoadResourceString(member.NoneStatus));
-        ::Sleep(member.NonePause);
+        progress.Pause(member.NonePause);
         return true;
     }
 
@@ -145,7 +145,7 @@ bool CollectFiles(const FileCollector& member, CollectionProgress& progress, con
         const std::wstring destination = JoinWhole(destinationFolder, name);
         progress.SetStatus(copying + L" " + name);
         progress.SetProgress(static_cast<int>(100 * i / files.size()));
-        if (member.PauseBeforeCopy) ::Sleep(member.PauseBeforeCopy);
+        if (member.PauseBeforeCopy) progress.Pause(member.PauseBeforeCopy);
 
         const DWORD copyError = CopyNew(source, destination);
         const bool copied = copyError == ERROR_SUCCESS;
@@ -168,7 +168,7 @@ bool CollectFiles(const FileCollector& member, CollectionProgress& progress, con
 
     progress.SetProgress(100);
     progress.SetStatus(LoadResourceString(member.DoneStatus));
-    ::Sleep(member.DonePause);
+    progress.Pause(member.DonePause);
     return true;
 }
 

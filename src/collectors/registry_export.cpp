@@ -126,7 +126,7 @@ bool ExportRegistry(CollectionProgress& progress, const std::wstring& runLogPath
 
     progress.SetProgress(100);
     progress.SetStatus(LoadResourceString(IDS_REGISTRY_DONE));
-    ::Sleep(1000);
+    progress.Pause(1000);
     return true;
 }
 

@@ -20,6 +20,9 @@ public:
 
     bool PreTranslateMessage(MSG& msg) override;
 
+    // The main window the page is shown in: the owner of the page's dialogs and boxes.
+    HWND MainWindow() const noexcept { return ::GetAncestor(Handle(), GA_ROOT); }
+
     void AttachToSheet(CPageSheet* sheet) noexcept { sheet_ = sheet; }
     CPageSheet* Sheet() const noexcept { return sheet_; }
 

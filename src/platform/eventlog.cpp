@@ -8,12 +8,7 @@
 namespace qx {
 namespace {
 
-struct EventLogHandleTraits {
-    using pointer = HANDLE;
-    static pointer Empty() noexcept { return nullptr; }
-    static void Close(pointer h) noexcept { ::CloseEventLog(h); }
-};
-using UniqueEventLog = UniqueHandle<EventLogHandleTraits>;
+using UniqueEventLog = UniqueAny<HANDLE, ::CloseEventLog>;
 
 }  // namespace
 

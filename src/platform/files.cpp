@@ -160,4 +160,10 @@ void ApplyOpenAccess(const std::wstring& path)
     ::SetSecurityInfo(entry.get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, nullptr);
 }
 
+bool RenameWithoutReplacing(const std::wstring& from, const std::wstring& to)
+{
+    // Without MOVEFILE_REPLACE_EXISTING an existing target makes the call fail.
+    return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_COPY_ALLOWED) != FALSE;
+}
+
 }  // namespace qx

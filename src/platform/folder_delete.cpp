@@ -117,6 +117,8 @@ DWORD OpenInFolder(HANDLE parent, std::wstring_view name, ACCESS_MASK access, UL
     OBJECT_ATTRIBUTES attributes;
     InitializeObjectAttributes(&attributes, &unicodeName, OBJ_CASE_INSENSITIVE, parent, nullptr);
     IO_STATUS_BLOCK io{};
+    // A raw slot, not put(): a failed call may write a null handle, which is not
+    // this owner's empty value.
     HANDLE handle = INVALID_HANDLE_VALUE;
     const NTSTATUS status =
         ::NtCreateFile(&handle, access | SYNCHRONIZE | FILE_READ_ATTRIBUTES, &attributes, &io, nullptr, 0,

@@ -1,6 +1,6 @@
 #pragma once
 // RAII owners for Win32 handles: one type per handle kind, each knowing its own
-// empty value and how to close it. Movable, not copyable.
+// empty value and how to close it, each a one-line alias. Movable, not copyable.
 
 #include <windows.h>
 
@@ -8,25 +8,29 @@
 
 namespace qx {
 
-template <typename Traits>
-class UniqueHandle {
+// An owner of one `Pointer` that `Close` frees; `EmptyValue` is the value
+// that owns nothing (a number, since INVALID_HANDLE_VALUE is no constant).
+template <typename Pointer, auto Close, INT_PTR EmptyValue = 0>
+class UniqueAny {
 public:
-    using pointer = typename Traits::pointer;
+    using pointer = Pointer;
 
-    UniqueHandle() noexcept = default;
-    explicit UniqueHandle(pointer value) noexcept : value_(value) {}
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
-    UniqueHandle(UniqueHandle&& other) noexcept : value_(other.release()) {}
-    UniqueHandle& operator=(UniqueHandle&& other) noexcept
+    static pointer Empty() noexcept { return reinterpret_cast<pointer>(EmptyValue); }
+
+    UniqueAny() noexcept = default;
+    explicit UniqueAny(pointer value) noexcept : value_(value) {}
+    UniqueAny(const UniqueAny&) = delete;
+    UniqueAny& operator=(const UniqueAny&) = delete;
+    UniqueAny(UniqueAny&& other) noexcept : value_(other.release()) {}
+    UniqueAny& operator=(UniqueAny&& other) noexcept
     {
         if (this != &other) reset(other.release());
         return *this;
     }
-    ~UniqueHandle() { reset(); }
+    ~UniqueAny() { reset(); }
 
     pointer get() const noexcept { return value_; }
-    explicit operator bool() const noexcept { return value_ != Traits::Empty(); }
+    explicit operator bool() const noexcept { return value_ != Empty(); }
 
     // Closes the current value and hands out the slot for an out-parameter.
     pointer* put() noexcept
@@ -34,60 +38,41 @@ public:
         reset();
         return &value_;
     }
-    void reset(pointer value = Traits::Empty()) noexcept
+    void reset(pointer value = Empty()) noexcept
     {
-        if (value_ != Traits::Empty()) Traits::Close(value_);
+        if (value_ != Empty()) Close(value_);
         value_ = value;
     }
-    pointer release() noexcept { return std::exchange(value_, Traits::Empty()); }
+    [[nodiscard]] pointer release() noexcept { return std::exchange(value_, Empty()); }
 
 private:
-    pointer value_ = Traits::Empty();
+    pointer value_ = Empty();
 };
 
-struct KernelHandleTraits {
-    using pointer = HANDLE;
-    static pointer Empty() noexcept { return nullptr; }
-    static void Close(pointer h) noexcept { ::CloseHandle(h); }
-};
-struct FileHandleTraits {
-    using pointer = HANDLE;
-    static pointer Empty() noexcept { return INVALID_HANDLE_VALUE; }
-    static void Close(pointer h) noexcept { ::CloseHandle(h); }
-};
-struct FindHandleTraits {
-    using pointer = HANDLE;
-    static pointer Empty() noexcept { return INVALID_HANDLE_VALUE; }
-    static void Close(pointer h) noexcept { ::FindClose(h); }
-};
-struct KeyHandleTraits {
-    using pointer = HKEY;
-    static pointer Empty() noexcept { return nullptr; }
-    static void Close(pointer h) noexcept { ::RegCloseKey(h); }
-};
-struct WindowHandleTraits {
-    using pointer = HWND;
-    static pointer Empty() noexcept { return nullptr; }
-    static void Close(pointer h) noexcept { ::DestroyWindow(h); }
-};
+using UniqueHandleKernel = UniqueAny<HANDLE, ::CloseHandle>;  // processes, threads, events
+using UniqueHandleFile = UniqueAny<HANDLE, ::CloseHandle, -1>;
+using UniqueHandleFind = UniqueAny<HANDLE, ::FindClose, -1>;
+using UniqueHkey = UniqueAny<HKEY, ::RegCloseKey>;
+using UniqueHwnd = UniqueAny<HWND, ::DestroyWindow>;
 
-using UniqueHandleKernel = UniqueHandle<KernelHandleTraits>;  // processes, threads, events
-using UniqueHandleFile = UniqueHandle<FileHandleTraits>;
-using UniqueHandleFind = UniqueHandle<FindHandleTraits>;
-using UniqueHkey = UniqueHandle<KeyHandleTraits>;
-using UniqueHwnd = UniqueHandle<WindowHandleTraits>;
-
-// Runs a cleanup that is not a handle when the scope ends.
+// Runs a cleanup that is not a handle when the scope ends, unless release()
+// was called.
 template <typename F>
-class ScopeExit {
+class [[nodiscard]] ScopeExit {
 public:
     explicit ScopeExit(F f) : f_(std::move(f)) {}
     ScopeExit(const ScopeExit&) = delete;
     ScopeExit& operator=(const ScopeExit&) = delete;
-    ~ScopeExit() { f_(); }
+    ~ScopeExit()
+    {
+        if (armed_) f_();
+    }
+
+    void release() noexcept { armed_ = false; }
 
 private:
     F f_;
+    bool armed_ = true;
 };
 
 }  // namespace qx

@@ -9,18 +9,10 @@
 namespace qx {
 namespace {
 
-struct AlgorithmTraits {
-    using pointer = BCRYPT_ALG_HANDLE;
-    static pointer Empty() noexcept { return nullptr; }
-    static void Close(pointer h) noexcept { ::BCryptCloseAlgorithmProvider(h, 0); }
-};
-struct HashTraits {
-    using pointer = BCRYPT_HASH_HANDLE;
-    static pointer Empty() noexcept { return nullptr; }
-    static void Close(pointer h) noexcept { ::BCryptDestroyHash(h); }
-};
-using UniqueAlgorithm = UniqueHandle<AlgorithmTraits>;
-using UniqueHash = UniqueHandle<HashTraits>;
+void CloseAlgorithm(BCRYPT_ALG_HANDLE algorithm) noexcept { ::BCryptCloseAlgorithmProvider(algorithm, 0); }
+
+using UniqueAlgorithm = UniqueAny<BCRYPT_ALG_HANDLE, CloseAlgorithm>;
+using UniqueHash = UniqueAny<BCRYPT_HASH_HANDLE, ::BCryptDestroyHash>;
 
 DWORD ErrorOf(NTSTATUS status) { return status >= 0 ? ERROR_SUCCESS : ERROR_INTERNAL_ERROR; }
 

@@ -57,16 +57,6 @@ std::optional<ValueData> ReadValue(HKEY key, const std::wstring& name,
     return std::nullopt;
 }
 
-// The characters of string data up to the first zero, or all of them when the
-// data holds none; an odd last byte is half a character and not part of the text.
-std::wstring TextOfStringData(const std::vector<BYTE>& bytes)
-{
-    std::wstring text(bytes.size() / sizeof(wchar_t), L'\0');
-    std::memcpy(text.data(), bytes.data(), text.size() * sizeof(wchar_t));
-    if (const std::size_t zero = text.find(L'\0'); zero != std::wstring::npos) text.resize(zero);
-    return text;
-}
-
 std::wstring HexText(const std::vector<BYTE>& bytes)
 {
     static constexpr wchar_t kDigits[] = L"0123456789ABCDEF";
@@ -116,6 +106,14 @@ std::vector<std::wstring> ListNames(HKEY key, Names which)
 
 }  // namespace
 
+std::wstring StringDataText(const std::vector<BYTE>& bytes)
+{
+    std::wstring text(bytes.size() / sizeof(wchar_t), L'\0');
+    std::memcpy(text.data(), bytes.data(), text.size() * sizeof(wchar_t));
+    if (const std::size_t zero = text.find(L'\0'); zero != std::wstring::npos) text.resize(zero);
+    return text;
+}
+
 std::optional<RawValue> ReadRawValue(HKEY key, const std::wstring& name)
 {
     std::optional<ValueData> value = ReadValue(key, name, [](DWORD, DWORD) { return true; });
@@ -136,7 +134,7 @@ std::wstring RegistryValueText(HKEY key, const std::wstring& valueName, const st
 
     switch (value->type) {
     case REG_SZ:
-        return TextOfStringData(value->bytes);
+        return StringDataText(value->bytes);
     case REG_BINARY:
         return HexText(value->bytes);
     default: {

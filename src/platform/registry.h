@@ -41,6 +41,10 @@ struct RawValue {
 // Nothing when the value is missing or cannot be read.
 std::optional<RawValue> ReadRawValue(HKEY key, const std::wstring& name);
 
+// The characters of string data up to the first zero, or all of them when the
+// data holds none; an odd last byte is half a character and not part of the text.
+std::wstring StringDataText(const std::vector<BYTE>& bytes);
+
 // The same readers on a key that the caller has opened and keeps open.
 std::vector<std::wstring> ListSubkeyNames(HKEY key);
 std::vector<std::wstring> ListValueNames(HKEY key);

@@ -1,5 +1,7 @@
 #include "platform/registry_values.h"
 
+#include "platform/registry.h"
+
 #include <vector>
 
 namespace qx {
@@ -22,35 +24,21 @@ REGSAM AccessMask(KeyAccess access)
 
 LSTATUS OpenLocalMachineKey(const std::wstring& path, KeyAccess access, UniqueHkey& key)
 {
-    // A failed call need not clear its out-parameter: the key is taken only on success.
-    HKEY opened = nullptr;
-    const LSTATUS status = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, AccessMask(access), &opened);
-    key.reset(status == ERROR_SUCCESS ? opened : nullptr);
-    return status;
+    return ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, AccessMask(access), key.put());
 }
 
 LSTATUS CreateLocalMachineKey(const std::wstring& path, UniqueHkey& key)
 {
-    HKEY opened = nullptr;
-    const LSTATUS status = ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                             KEY_READ | KEY_WRITE, nullptr, &opened, nullptr);
-    key.reset(status == ERROR_SUCCESS ? opened : nullptr);
-    return status;
+    return ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE,
+                             nullptr, key.put(), nullptr);
 }
 
 std::optional<std::wstring> QueryStringValue(HKEY key, const std::wstring& name, std::size_t bufferChars)
 {
-    std::vector<wchar_t> buffer(bufferChars + 1, L'\0');
-    DWORD type = REG_NONE;
-    DWORD size = static_cast<DWORD>(bufferChars * sizeof(wchar_t));
-    if (::RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size) !=
-        ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    if (type != REG_SZ && type != REG_EXPAND_SZ) return std::nullopt;
-    // Stored data need not end in a zero; an odd last byte is no character.
-    std::wstring text(buffer.data(), size / sizeof(wchar_t));
-    if (const std::size_t zero = text.find(L'\0'); zero != std::wstring::npos) text.resize(zero);
+    const std::optional<RawValue> value = ReadRawValue(key, name);
+    if (!value || (value->Type != REG_SZ && value->Type != REG_EXPAND_SZ)) return std::nullopt;
+    if (value->Bytes.size() > bufferChars * sizeof(wchar_t)) return std::nullopt;
+    std::wstring text = StringDataText(value->Bytes);
     if (text.size() >= bufferChars) return std::nullopt;
     return text;
 }

@@ -79,12 +79,11 @@ std::optional<WindowsVersion> RunningWindowsVersion()
 
 bool IsElevated()
 {
-    HANDLE token = nullptr;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
-    UniqueHandleKernel owned(token);
+    UniqueHandleKernel token;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put())) return false;
     TOKEN_ELEVATION elevation{};
     DWORD size = 0;
-    return ::GetTokenInformation(owned.get(), TokenElevation, &elevation, sizeof elevation, &size) &&
+    return ::GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size) &&
            elevation.TokenIsElevated != 0;
 }
 

@@ -33,6 +33,7 @@ public:
 
     const CollectRequest& Request() const override { return request_; }
     bool CancelRequested() const override { return cancelRequested.load(); }
+    void Pause(DWORD milliseconds) override { ::Sleep(milliseconds); }
 
     void SetStepTitle(const std::wstring& text) override
     {

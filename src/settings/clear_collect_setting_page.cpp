@@ -1,5 +1,6 @@
 #include "settings/clear_collect_setting_page.h"
 
+#include "pages/standard_message.h"
 #include "platform/files.h"
 #include "platform/processes.h"
 #include "platform/registry_values.h"
@@ -145,7 +146,7 @@ void CClearCollectSettingPage::OnApply()
     for (const wchar_t* name : ProductProcessNames) TerminateProcessesByName(name);
     if (::IsDlgButtonChecked(Handle(), IDC_DELETE_LOGFOLDER) == BST_CHECKED && !DeleteLogFolder()) return;
     // A refused restart goes unreported; the page change follows anyway.
-    RestartComputer(::GetAncestor(Handle(), GA_ROOT));
+    RestartComputer(MainWindow());
     ShowPageById(IDD_LOGSETTING_PAGE, 0);
 }
 

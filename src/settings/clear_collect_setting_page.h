@@ -31,7 +31,7 @@ private:
     // Deletes the folder shown; reports a refusal or a failure and returns false.
     bool DeleteLogFolder();
 
-    // Check box 1050 is no field: Apply asks the control, and it keeps its
+    // Check box IDC_DELETE_LOGFOLDER is no field: Apply asks the control, and it keeps its
     // state across visits.
     DebugLogSettingTexts shown_;
 };

@@ -1,5 +1,6 @@
 #include "settings/collect_setting_page.h"
 
+#include "pages/standard_message.h"
 #include "platform/files.h"
 #include "platform/registry_values.h"
 #include "platform/ui.h"
@@ -159,7 +160,7 @@ void CCollectSettingPage::OnPickFolder()
 {
     ReadControlsIntoFields();
     std::wstring chosen;
-    if (!PickFolder(::GetAncestor(Handle(), GA_ROOT), LoadResourceString(IDS_PICK_FOLDER_TITLE), chosen)) return;
+    if (!PickFolder(MainWindow(), LoadResourceString(IDS_PICK_FOLDER_TITLE), chosen)) return;
     if (IsDriveRoot(chosen)) {
         ShowStandardMessage(Handle(), IDS_ROOT_NOT_ALLOWED, MB_ICONEXCLAMATION);
     } else {
@@ -192,11 +193,10 @@ void CCollectSettingPage::OnApply()
     }
     if (!CreateFolderTree(shown_.Folder)) {
         // The values stay written; without the folder no restart is offered.
-        ShowMessageBox(nullptr, LoadResourceString(IDS_OUTPUT_WRITE_FAILED), LoadResourceString(IDS_SAVE_CAPTION),
-                       MB_ICONINFORMATION);
+        ShowOutputWriteFailed();
         return;
     }
-    OfferRestart(Handle());
+    OfferRestart(MainWindow());
     ShowPageById(IDD_LOGSETTING_PAGE, 0);
 }
 

@@ -17,7 +17,7 @@ struct RotationPeriod {
     DWORD LogDays;
 };
 
-// The items of list 1047, in list order.
+// The items of list IDC_ROTATION, in list order.
 extern const std::array<RotationPeriod, 5> RotationPeriods;
 
 // The item selected while "LogDays" holds `logDays`; a value that no item has
@@ -26,8 +26,8 @@ int RotationIndexOf(DWORD logDays);
 // The "LogDays" of item `index`; the default item's when no item is selected.
 DWORD RotationDaysAt(int index);
 
-// What both debug-log pages show: the folder in edit box 1028 and the texts of
-// the three numbers in statics 1029 to 1031.
+// What both debug-log pages show: the folder in edit box IDC_LOGFOLDER and the
+// texts of the three numbers in statics IDC_LOGLEVEL_TEXT to IDC_DUMPTYPE_TEXT.
 struct DebugLogSettingTexts {
     std::wstring Folder;
     std::wstring LogLevelText;

@@ -1,9 +1,6 @@
 #include "settings/product_settings.h"
 
 #include "platform/registry_values.h"
-#include "platform/restart.h"
-#include "platform/ui.h"
-#include "resource.h"
 
 namespace qx {
 namespace {
@@ -23,19 +20,6 @@ std::wstring StringSettingOr(ProductSetting id, const wchar_t* fallback)
     const ProductSettingValue& setting = Setting(id);
     std::optional<std::wstring> text = ReadLocalMachineString(setting.Key, setting.Name, kSettingBufferChars);
     return text && !text->empty() ? *text : fallback;
-}
-
-UINT StandardMessageStyle(UINT style)
-{
-    if (style & MB_ICONMASK) return style;
-    switch (style & MB_TYPEMASK) {
-    case MB_OK:
-        return style | MB_ICONEXCLAMATION;
-    case MB_YESNO:
-        return style | MB_ICONQUESTION;
-    default:
-        return style;
-    }
 }
 
 }  // namespace
@@ -61,23 +45,5 @@ LSTATUS OpenSettingKey(const ProductSettingValue& setting, KeyPurpose purpose, U
 std::wstring DebugLogFolder() { return StringSettingOr(ProductSetting::LogPath, kDefaultDebugLogFolder); }
 
 std::wstring VorlixInstallFolder() { return StringSettingOr(ProductSetting::VorlixInstall, L""); }
-
-int ShowStandardMessage(HWND window, UINT textId, UINT style)
-{
-    return ShowStandardMessageText(window, LoadResourceString(textId), style);
-}
-
-int ShowStandardMessageText(HWND window, const std::wstring& text, UINT style)
-{
-    HWND owner = window ? ::GetAncestor(window, GA_ROOT) : nullptr;
-    return ShowMessageBox(owner, text, ProgramName(), StandardMessageStyle(style));
-}
-
-void OfferRestart(HWND page)
-{
-    if (ShowStandardMessage(page, IDS_REGISTRY_SET_RESTART, MB_YESNO | MB_ICONQUESTION) == IDYES) {
-        RestartComputer(::GetAncestor(page, GA_ROOT));
-    }
-}
 
 }  // namespace qx

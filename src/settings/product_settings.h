@@ -1,8 +1,7 @@
 #pragma once
 // The registry values that the tool reads, writes or deletes for the TOVRA
 // product, Windows Error Reporting, the Vorlix client and the browsers; the
-// rules by which their keys are opened; the two folder lookups; and the
-// standard message box of the settings and Vorlix pages.
+// rules by which their keys are opened; and the two folder lookups.
 
 #include "platform/handles.h"
 
@@ -106,17 +105,5 @@ std::wstring DebugLogFolder();
 // "Install" of the Vorlix client as stored (users append file names to it
 // directly), or empty when the client is not installed.
 std::wstring VorlixInstallFolder();
-
-// The standard message box of the settings and Vorlix pages: string `textId`,
-// captioned with the program's name (ProgramName), owned by the main window (the root of `window`, which
-// may be any window inside it). A style without an icon gets one: MB_OK the
-// exclamation, MB_YESNO the question.
-int ShowStandardMessage(HWND window, UINT textId, UINT style);
-// The same box with a text made at run time.
-int ShowStandardMessageText(HWND window, const std::wstring& text, UINT style);
-
-// Asks whether to restart (message 201, the standard box) and restarts Windows
-// on Yes. A refused restart goes unreported: the caller moves on anyway.
-void OfferRestart(HWND page);
 
 }  // namespace qx

@@ -1,5 +1,6 @@
 #include "vorlix/clear_collect_vlx_log_page.h"
 
+#include "pages/standard_message.h"
 #include "resource.h"
 #include "settings/product_settings.h"
 #include "settings/settings_journal.h"
@@ -34,7 +35,7 @@ void CClearCollectVLXLogPage::OnApply()
         if (!PointAutostartAt(Handle(), PageId, kVorlixExe, IDS_VLX_NOT_INSTALLED)) return;
         break;
     }
-    OfferRestart(Handle());
+    OfferRestart(MainWindow());
     ShowPageById(IDD_LOGSETTING_PAGE, 0);
 }
 

@@ -1,5 +1,6 @@
 #include "vorlix/collect_vlx_log_page.h"
 
+#include "pages/standard_message.h"
 #include "platform/files.h"
 #include "resource.h"
 #include "settings/product_settings.h"
@@ -37,11 +38,10 @@ void CCollectVLXLogPage::OnApply()
     if (!PointAutostartAt(Handle(), PageId, kVorlixLogExe, IDS_VLXLOG_NOT_INSTALLED)) return;
     if (!CreateFolderTree(folder_)) {
         // The autostart stays switched; without its log folder no restart is offered.
-        ShowMessageBox(nullptr, LoadResourceString(IDS_OUTPUT_WRITE_FAILED), LoadResourceString(IDS_SAVE_CAPTION),
-                       MB_ICONINFORMATION);
+        ShowOutputWriteFailed();
         return;
     }
-    OfferRestart(Handle());
+    OfferRestart(MainWindow());
     ShowPageById(IDD_LOGSETTING_PAGE, 0);
 }
 

@@ -22,7 +22,7 @@ private:
     void WriteControls();
     void ReadControls();
 
-    // The debug-log folder, shown in 1028; the logging build writes there.
+    // The debug-log folder, shown in IDC_LOGFOLDER; the logging build writes there.
     std::wstring folder_;
 };
 

@@ -1,5 +1,6 @@
 #include "vorlix/vlx_console_log_page.h"
 
+#include "pages/standard_message.h"
 #include "platform/registry_values.h"
 #include "resource.h"
 #include "settings/product_settings.h"
@@ -34,7 +35,7 @@ void ReplaceAll(std::wstring& text, std::wstring_view from, std::wstring_view to
     }
 }
 
-// A template step text (control 1038, 1039 or 1040) as shown for Chrome.
+// A template step text (IDC_CONSOLE_STEP1 to IDC_CONSOLE_STEP3) as shown for Chrome.
 std::wstring ChromeStepText(int controlId, std::wstring text)
 {
     for (const Replacement& replacement : kChromeReplacements) {
@@ -48,7 +49,8 @@ const ProductSettingValue& DeveloperTools(bool chrome)
     return Setting(chrome ? ProductSetting::ChromeDeveloperTools : ProductSetting::EdgeDeveloperTools);
 }
 
-// Where the policy that 1045 replaced is kept until 1046 puts it back.
+// Where the policy that IDC_DEVTOOLS_ENABLE replaced is kept until
+// IDC_DEVTOOLS_RESTORE puts it back.
 const ProductSettingValue& DeveloperToolsOriginal(bool chrome)
 {
     return Setting(chrome ? ProductSetting::ChromeDeveloperToolsOrg : ProductSetting::EdgeDeveloperToolsOrg);

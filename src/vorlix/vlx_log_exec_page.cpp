@@ -1,5 +1,6 @@
 #include "vorlix/vlx_log_exec_page.h"
 
+#include "pages/standard_message.h"
 #include "platform/files.h"
 #include "platform/processes.h"
 #include "resource.h"

@@ -22,7 +22,7 @@ private:
     void OnStop();
     void WriteControls();
 
-    // The debug-log folder, shown in 1028; the investigation build writes there.
+    // The debug-log folder, shown in IDC_LOGFOLDER; the investigation build writes there.
     std::wstring folder_;
 };
 

@@ -1,5 +1,6 @@
 #include "vorlix/vorlix_client.h"
 
+#include "pages/standard_message.h"
 #include "platform/files.h"
 #include "platform/registry_values.h"
 #include "resource.h"

@@ -23,9 +23,10 @@ bool InstallFileExists(const std::wstring& install, const wchar_t* name);
 
 // Points the autostart value "Vorlix" at `exeName` in the install folder,
 // quoted, once the journal holds what the value was. Reports every failure
-// with its message, owned by the main window of `page`: 166 when the client
-// is not installed, `missingTextId` when `exeName` is not there, 206 when the
-// Run key does not open, 200 when the journal cannot be written or the value
+// with its message, owned by the main window of `page`: IDS_VLX_NOT_INSTALLED
+// when the client is not installed, `missingTextId` when `exeName` is not
+// there, IDS_REGISTRY_OPEN_FAILED when the Run key does not open,
+// IDS_REGISTRY_SET_FAILED when the journal cannot be written or the value
 // cannot be set. True when the value was written.
 bool PointAutostartAt(HWND page, int pageId, const wchar_t* exeName, UINT missingTextId);
 

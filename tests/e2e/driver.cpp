@@ -13,18 +13,6 @@ namespace {
 
 constexpr wchar_t kDialogClass[] = L"#32770";
 
-template <class F>
-class ScopeExit {
-public:
-    explicit ScopeExit(F f) : f_(std::move(f)) {}
-    ~ScopeExit() { f_(); }
-    ScopeExit(const ScopeExit&) = delete;
-    ScopeExit& operator=(const ScopeExit&) = delete;
-
-private:
-    F f_;
-};
-
 // The name edit of the Vista-style file dialog, which also takes a typed folder.
 constexpr int kPickerNameEdit = 1152;
 
@@ -145,7 +133,6 @@ std::filesystem::path RestartRecordingExePath()
 App::~App()
 {
     if (Running()) Kill();
-    if (process_) ::CloseHandle(process_);
 }
 
 bool App::Start(const std::filesystem::path& exe)
@@ -162,8 +149,8 @@ bool App::Start(const std::filesystem::path& exe)
                           &startup, &info)) {
         return false;
     }
-    ::CloseHandle(info.hThread);
-    process_ = info.hProcess;
+    const UniqueHandleKernel thread(info.hThread);
+    process_.reset(info.hProcess);
     pid_ = info.dwProcessId;
     main_ = nullptr;
     return true;
@@ -177,23 +164,23 @@ HWND App::WaitForMainWindow(Duration timeout)
 
 bool App::Running() const
 {
-    return process_ && ::WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+    return process_ && ::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
 }
 
 std::optional<DWORD> App::WaitForExit(Duration timeout)
 {
-    if (!process_ || ::WaitForSingleObject(process_, static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0) {
+    if (!process_ || ::WaitForSingleObject(process_.get(), static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0) {
         return std::nullopt;
     }
     DWORD code = 0;
-    if (!::GetExitCodeProcess(process_, &code)) return std::nullopt;
+    if (!::GetExitCodeProcess(process_.get(), &code)) return std::nullopt;
     return code;
 }
 
 void App::Kill()
 {
-    ::TerminateProcess(process_, 1);
-    ::WaitForSingleObject(process_, 5000);
+    ::TerminateProcess(process_.get(), 1);
+    ::WaitForSingleObject(process_.get(), 5000);
 }
 
 HWND FindDialog(DWORD pid, const wchar_t* caption, HWND owner)

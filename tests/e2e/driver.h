@@ -3,6 +3,8 @@
 // windows, presses its buttons and keys, and captures what it shows. Every wait
 // polls with a timeout, so a tool that misbehaves fails a test instead of hanging it.
 
+#include "platform/handles.h"
+
 #include <windows.h>
 
 #include <chrono>
@@ -93,7 +95,7 @@ public:
     void Kill();
 
 private:
-    HANDLE process_ = nullptr;
+    UniqueHandleKernel process_;
     DWORD pid_ = 0;
     HWND main_ = nullptr;
 };

@@ -40,10 +40,8 @@ void WriteString(const wchar_t* key, const wchar_t* name, const std::wstring& te
 
 bool KeyExists(const wchar_t* key)
 {
-    HKEY opened = nullptr;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
-    ::RegCloseKey(opened);
-    return true;
+    UniqueHkey opened;
+    return ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, opened.put()) == ERROR_SUCCESS;
 }
 
 bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -148,11 +146,10 @@ TEST_F(VorlixPages, InvestigationBuildStartsAndStopsThroughTheHiddenMenuButton)
         ~Cleanup()
         {
             for (const auto& [name, pid] : Started(folder)) {
-                HANDLE process = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+                const UniqueHandleKernel process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
                 if (!process) continue;
-                ::TerminateProcess(process, 0);
-                ::WaitForSingleObject(process, 5000);
-                ::CloseHandle(process);
+                ::TerminateProcess(process.get(), 0);
+                ::WaitForSingleObject(process.get(), 5000);
             }
             if (Exists(folder + L"vlxExtension.exe.org")) {
                 ::MoveFileExW((folder + L"vlxExtension.exe").c_str(), (folder + L"vlxExtensionLog.exe").c_str(), 0);

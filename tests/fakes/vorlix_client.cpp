@@ -5,6 +5,8 @@
 // started; then it waits to be ended (TerminateProcess, exit code 0). It
 // leaves by itself after ten minutes with exit code 1, so that nothing a test
 // forgot stays behind for long.
+#include "platform/handles.h"
+
 #include <windows.h>
 
 #include <string>
@@ -28,12 +30,11 @@ void AppendTrace()
     // Programs started together may append at once: retry while another holds the file.
     const std::wstring trace = folder + L"vorlix-trace.txt";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        HANDLE file = ::CreateFileW(trace.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
+        const qx::UniqueHandleFile file(::CreateFileW(trace.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file) {
             DWORD written = 0;
-            ::WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-            ::CloseHandle(file);
+            ::WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
             return;
         }
         ::Sleep(20);

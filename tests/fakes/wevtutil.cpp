@@ -17,6 +17,8 @@
 // For the channel named by the environment variable QX_WEVTUTIL_HANG, "epl"
 // writes the start of its target and then never ends, as a stuck export would.
 
+#include "platform/handles.h"
+
 #include <windows.h>
 #include <shellapi.h>
 
@@ -36,13 +38,11 @@ std::wstring RecordPath()
 
 bool AppendBytes(const std::wstring& path, const void* data, DWORD size)
 {
-    HANDLE file = ::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    const qx::UniqueHandleFile file(::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
     DWORD written = 0;
-    const bool ok = ::WriteFile(file, data, size, &written, nullptr) && written == size;
-    ::CloseHandle(file);
-    return ok;
+    return ::WriteFile(file.get(), data, size, &written, nullptr) && written == size;
 }
 
 std::string Utf8(const std::wstring& text)
@@ -72,21 +72,21 @@ int ExportLog(const std::vector<std::wstring>& args)
     const std::wstring& channel = positional[0];
     const std::wstring& target = positional[1];
 
-    HANDLE file = ::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return static_cast<int>(::GetLastError());
+    const qx::UniqueHandleFile file(
+        ::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return static_cast<int>(::GetLastError());
     wchar_t program[MAX_PATH] = {};
     ::GetModuleFileNameW(nullptr, program, MAX_PATH);
     const std::string content = "QXDIAG fake evtx\r\nprogram: " + Utf8(program) + "\r\nchannel: " + Utf8(channel) +
                                 "\r\nquery: " + Utf8(query) + "\r\n";
     DWORD written = 0;
-    const bool ok = ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+    const bool ok = ::WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
     wchar_t hang[MAX_PATH] = {};
     const DWORD hangLength = ::GetEnvironmentVariableW(L"QX_WEVTUTIL_HANG", hang, MAX_PATH);
     if (hangLength > 0 && hangLength < MAX_PATH && channel == hang) {
-        ::FlushFileBuffers(file);
+        ::FlushFileBuffers(file.get());
         ::Sleep(INFINITE);
     }
-    ::CloseHandle(file);
     return ok ? 0 : ERROR_WRITE_FAULT;
 }
 
@@ -106,12 +106,12 @@ int ArchiveLog(const std::vector<std::wstring>& args)
     }
     const std::wstring logName = slash == std::wstring::npos ? log : log.substr(slash + 1);
     const std::string content = "QXDIAG fake locale metadata\r\nlog: " + Utf8(logName) + "\r\nlocale: " + Utf8(locale) + "\r\n";
-    HANDLE file = ::CreateFileW((folder + L"\\" + stem + L"_" + locale + L".MTA").c_str(), GENERIC_WRITE, 0, nullptr,
-                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return static_cast<int>(::GetLastError());
+    const qx::UniqueHandleFile file(::CreateFileW((folder + L"\\" + stem + L"_" + locale + L".MTA").c_str(),
+                                                  GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                                  nullptr));
+    if (!file) return static_cast<int>(::GetLastError());
     DWORD written = 0;
-    const bool ok = ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-    ::CloseHandle(file);
+    const bool ok = ::WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
     return ok ? 0 : ERROR_WRITE_FAULT;
 }
 
