@@ -3,6 +3,7 @@
 
 #include "driver.h"
 #include "files_fixture.h"
+#include "registry_fixture.h"
 #include "tool_fixture.h"
 
 #include <gtest/gtest.h>
@@ -181,6 +182,69 @@ TEST(QxcollectExit, ZipWritesTheArchiveBesideTheFolderAndKeepsIt)
     EXPECT_TRUE(test::RunUnixProgram("/usr/bin/python3", {QX_SOURCE_DIR "/tests/tools/check_zip.py",
                                                            test::UnixPath(out / archive),
                                                            test::UnixPath(out / L"QXDIAG")}));
+}
+
+// The run log's code page.
+std::string Cp932(const std::wstring& text)
+{
+    const int size = ::WideCharToMultiByte(932, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+    ::WideCharToMultiByte(932, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
+    return bytes;
+}
+
+constexpr wchar_t kProfileList[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+
+// Two profiles that only ProfileList names, as a SYSTEM run sees the users of
+// the machine: one path as REG_SZ, one as REG_EXPAND_SZ with a variable.
+TEST(QxcollectAllUsers, EachProfilesVorlixFilesArriveInAFolderOfItsUserName)
+{
+    TempFolder profiles{L"profiles"};
+    ASSERT_EQ(profiles.Path().rfind(L"C:\\", 0), 0u) << "the expanded path below uses %SystemDrive%";
+    const struct {
+        const wchar_t* Sid;
+        const wchar_t* UserName;
+        DWORD Type;
+        std::map<std::wstring, std::string> Files;
+    } users[] = {
+        {L"S-1-5-21-3623811015-3361044348-30300820-1901", L"山田太郎", REG_SZ,
+         {{L"settings.vlx", std::string("yamada\0\r\n\xff", 10)}, {L"履歴.log", "2026/12/01 ログ\r\n"}}},
+        {L"S-1-5-21-3623811015-3361044348-30300820-1902", L"smith", REG_EXPAND_SZ,
+         {{L"settings.vlx", "smith\r\n"}, {L"th\u00e8me-caf\u00e9.vlx", "theme=light\r\n"}}},
+    };
+    const test::MovedAside seeded{{std::wstring(kProfileList) + L"\\" + users[0].Sid,
+                                   std::wstring(kProfileList) + L"\\" + users[1].Sid}};
+    for (const auto& user : users) {
+        const std::wstring profile = profiles / user.UserName;
+        const std::wstring vorlix = profile + L"\\AppData\\Roaming\\Orvek\\VLXForTOVRA";
+        ASSERT_TRUE(std::filesystem::create_directories(vorlix)) << testing::PrintToString(vorlix);
+        for (const auto& [name, bytes] : user.Files) ASSERT_TRUE(test::WriteBytes(vorlix + L"\\" + name, bytes));
+        const std::wstring stored = user.Type == REG_SZ ? profile : L"%SystemDrive%" + profile.substr(2);
+        test::SetValue(std::wstring(kProfileList) + L"\\" + user.Sid, L"ProfileImagePath", user.Type,
+                       test::StringBytes(stored));
+    }
+
+    TempFolder out{L"qxcollect-all-users"};
+    const Finished run = RunQxcollect(L"--out " + Quoted(out.Path()) + L" --items vorlix --all-users --quiet");
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
+    const std::wstring collected = out / L"QXDIAG\\vorlix";
+    const std::set<std::wstring> folders = NamesIn(collected);
+    for (const auto& user : users) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(user.UserName)));
+        ASSERT_TRUE(folders.contains(user.UserName)) << testing::PrintToString(folders);
+        const std::wstring folder = collected + L"\\" + user.UserName;
+        std::set<std::wstring> names;
+        for (const auto& [name, bytes] : user.Files) {
+            names.insert(name);
+            EXPECT_EQ(ReadBytes(folder + L"\\" + name), bytes) << testing::PrintToString(name);
+        }
+        EXPECT_EQ(NamesIn(folder), names);
+    }
+    const std::string log = ReadBytes(out / L"QXDIAG\\QXDIAG.log");
+    for (const auto& user : users) {
+        const std::wstring source = profiles / user.UserName;
+        EXPECT_NE(log.find(Cp932(source)), std::string::npos) << "the run log names " << testing::PrintToString(source);
+    }
 }
 
 }  // namespace
