@@ -278,9 +278,10 @@ TEST(QxcollectExit, CtrlCWhileArchivingLeavesTheFolderAndNoArchive)
 // The run log's code page.
 std::string Cp932(const std::wstring& text)
 {
-    const int size = ::WideCharToMultiByte(932, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    const int length = static_cast<int>(text.size());
+    const int size = ::WideCharToMultiByte(932, 0, text.c_str(), length, nullptr, 0, nullptr, nullptr);
     std::string bytes(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-    ::WideCharToMultiByte(932, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
+    ::WideCharToMultiByte(932, 0, text.c_str(), length, bytes.data(), size, nullptr, nullptr);
     return bytes;
 }
 
