@@ -27,23 +27,28 @@ inline std::string UnixPath(const std::wstring& path)
     return result;
 }
 
-// Runs the Unix program `program` with `arguments` (in the Unix code page,
-// UTF-8 here) and waits for it; true when it ran and exited with 0. A Windows
+// Runs the Unix program `program` with `arguments` through Wine's "start
+// /unix" and waits for it; true when it ran and exited with 0. A Windows
 // program under Wine cannot make or remove a Unix symbolic link, which Wine
-// shows as a reparse point; this can. Wine's own spawn, not "start /unix":
-// start.exe neither waits for a Unix program nor passes on its exit code.
+// shows as a reparse point; this can.
 inline bool RunUnixProgram(const std::string& program, const std::vector<std::string>& arguments)
 {
-    using WineUnixSpawn = LONG(WINAPI*)(char* const argv[], int wait);
-    const auto spawn = reinterpret_cast<WineUnixSpawn>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "__wine_unix_spawnvp")));
-    if (!spawn) return false;
-    std::vector<std::string> owned{program};
-    owned.insert(owned.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& argument : owned) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    return spawn(argv.data(), TRUE) == 0;
+    std::wstring commandLine = L"start.exe /wait /unix " + std::wstring(program.begin(), program.end());
+    for (const std::string& argument : arguments) {
+        commandLine += L" \"" + std::wstring(argument.begin(), argument.end()) + L"\"";
+    }
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                          &startup, &started)) {
+        return false;
+    }
+    UniqueHandleKernel process(started.hProcess);
+    UniqueHandleKernel thread(started.hThread);
+    DWORD code = 1;
+    return ::WaitForSingleObject(process.get(), 30000) == WAIT_OBJECT_0 && ::GetExitCodeProcess(process.get(), &code) &&
+           code == 0;
 }
 
 // Makes `link` (a Windows path) a Unix symbolic link to `target`, which is

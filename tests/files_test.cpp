@@ -144,19 +144,6 @@ struct TreeCase {
 
 const std::string kFileBytes = "keep these bytes\r\n\x8f\xee\x95\xf1";
 
-// The tests' independent checkers run on Linux: their exit code must count,
-// and what they write must be there once they are said to have ended.
-TEST(UnixProgram, IsWaitedForAndItsExitCodeCounts)
-{
-    EXPECT_TRUE(test::RunUnixProgram("/bin/true", {}));
-    EXPECT_FALSE(test::RunUnixProgram("/bin/false", {}));
-    EXPECT_FALSE(test::RunUnixProgram("/nonexistent/program", {}));
-    test::TempFolder folder;
-    const std::wstring written = folder / L"written";
-    ASSERT_TRUE(test::RunUnixProgram("/bin/sh", {"-c", "sleep 1 && printf done >\"$0\"", test::UnixPath(written)}));
-    EXPECT_EQ(test::ReadBytes(written), "done");
-}
-
 TEST_F(FilesTest, CreateFolderTreeMakesWhatIsMissingAndLeavesWhatExists)
 {
     const TreeCase cases[] = {
