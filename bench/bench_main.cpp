@@ -1,5 +1,5 @@
 // qxdiag_bench [--runs N] [--tool-runs N] [--large-mib N] [--small-files N] [MEASURE...]
-// MEASURE: registry, copy, hash, start, collection (default: all five). Prints one
+// MEASURE: registry, copy, hash, start, collection, archive (default: all six). Prints one
 // table in Markdown on stdout; progress goes to stderr.
 
 #include "measures.h"
@@ -18,7 +18,7 @@ int Usage()
 {
     std::fprintf(stderr,
                  "usage: qxdiag_bench [--runs N] [--tool-runs N] [--large-mib N] [--small-files N] "
-                 "[registry] [copy] [hash] [start] [collection]\n");
+                 "[registry] [copy] [hash] [start] [collection] [archive]\n");
     return 2;
 }
 
@@ -28,6 +28,8 @@ int wmain(int argc, wchar_t** argv)
 {
     INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
     ::InitCommonControlsEx(&controls);
+
+    if (argc == 3 && std::wstring(argv[1]) == L"--archive-child") return qx::bench::ArchiveChild(argv[2]);
 
     qx::bench::Options options;
     std::set<std::wstring> measures;
@@ -41,7 +43,8 @@ int wmain(int argc, wchar_t** argv)
         if (number) {
             if (++i == argc) return Usage();
             *number = static_cast<int>(std::wcstol(argv[i], nullptr, 10));
-        } else if (arg == L"registry" || arg == L"copy" || arg == L"hash" || arg == L"start" || arg == L"collection") {
+        } else if (arg == L"registry" || arg == L"copy" || arg == L"hash" || arg == L"start" ||
+                   arg == L"collection" || arg == L"archive") {
             measures.insert(arg);
         } else {
             return Usage();
@@ -56,6 +59,7 @@ int wmain(int argc, wchar_t** argv)
     if (wanted(L"hash")) qx::bench::HashBench(options, table);
     if (wanted(L"start")) qx::bench::StartBench(options, table);
     if (wanted(L"collection")) qx::bench::CollectionUiBench(options, table);
+    if (wanted(L"archive")) qx::bench::ArchiveBench(options, table);
     table.Note("runs: " + std::to_string(options.runs) + " of each in-process measure and of each start, " +
                std::to_string(options.toolRuns) + " full collections; ratios are taken run by run, in the same run");
     table.Note("all measures took " + std::to_string(static_cast<int>(qx::bench::Now() - start)) + " s");

@@ -20,6 +20,9 @@ void FileCopyBench(const Options& options, Table& table);
 void HashBench(const Options& options, Table& table);
 void StartBench(const Options& options, Table& table);
 void CollectionUiBench(const Options& options, Table& table);
+void ArchiveBench(const Options& options, Table& table);
+// The tool's archive of `outputFolder` alone, as the archive measure's child; its exit code.
+int ArchiveChild(const std::wstring& outputFolder);
 
 // The generated material of a collection, in the fake machine's folders, where
 // the collectors look for it; removed again when this goes away.

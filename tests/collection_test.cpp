@@ -529,6 +529,70 @@ TEST_F(SaveTest, CreatesSubFoldersOfTheChosenItemsOnly)
               (std::vector<std::string>{kSeparator, "always", "debug", kSeparator}));
 }
 
+// The Cancel button of the archive's progress dialog, clicked and confirmed as
+// the dialog has just been initialised: its worker has started, and it waits
+// for this thread to take its first title before it reaches a checkpoint.
+struct ArchiveCancel {
+    int progressDialogs = 0;
+    HWND clicked = nullptr;
+};
+ArchiveCancel* g_archiveCancel = nullptr;
+
+LRESULT CALLBACK ClickCancelOfTheSecondProgressDialog(int code, WPARAM wParam, LPARAM lParam)
+{
+    const auto* message = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+    if (code == HC_ACTION && g_archiveCancel && message->message == WM_INITDIALOG) {
+        HWND button = ::GetDlgItem(message->hwnd, IDC_CANCEL_RUN);
+        if (button && ++g_archiveCancel->progressDialogs == 2) {
+            g_archiveCancel->clicked = message->hwnd;
+            ::SendMessageW(button, BM_CLICK, 0, 0);
+        }
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+TEST_F(SaveTest, YesToTheArchiveThenCancelLeavesNoArchive)
+{
+    const std::wstring done = L"情報収集が完了しました。保存フォルダーを開きますか？";
+    const std::wstring archive =
+        L"保存フォルダーを1つのZIPファイルにまとめますか？\n（サポートへ送付する場合は「はい」を選択してください）";
+    const std::wstring confirm = L"情報収集の処理を中断しキャンセルしますか？";
+    const std::wstring cancelled = L"ZIPファイルの作成を中断しました。作成途中のファイルは削除されました。";
+    answer = [&](const std::wstring& text) { return text == archive || text == confirm ? IDYES : IDNO; };
+    ArchiveCancel cancel;
+    g_archiveCancel = &cancel;
+    const ScopeExit noMore([] { g_archiveCancel = nullptr; });
+    HHOOK hook = ::SetWindowsHookExW(WH_CALLWNDPROCRET, ClickCancelOfTheSecondProgressDialog, nullptr,
+                                     ::GetCurrentThreadId());
+    ASSERT_NE(hook, nullptr) << ::GetLastError();
+    const ScopeExit unhook([hook] { ::UnhookWindowsHookEx(hook); });
+    SetItems({IDC_ITEM_DEBUGLOG});
+    ClickSave();
+
+    ASSERT_NE(cancel.clicked, nullptr) << "the archive's progress dialog was shown";
+    std::vector<std::wstring> texts;
+    for (const AskedBox& box : asked) texts.push_back(box.text);
+    EXPECT_EQ(texts, (std::vector<std::wstring>{done, archive, confirm, cancelled}));
+    if (asked.size() == 4) {
+        EXPECT_EQ(asked[2].owner, cancel.clicked);
+        EXPECT_EQ(asked[3].caption, L"TOVRA DIAG - 保存");
+        EXPECT_EQ(asked[3].type, static_cast<UINT>(MB_ICONINFORMATION));
+    }
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    UniqueHandleFind find(::FindFirstFileW((folder.Path() + L"\\*").c_str(), &found));
+    ASSERT_TRUE(find);
+    do {
+        if (std::wstring(found.cFileName) != L"." && std::wstring(found.cFileName) != L"..") {
+            names.push_back(found.cFileName);
+        }
+    } while (::FindNextFileW(find.get(), &found));
+    EXPECT_EQ(names, std::vector<std::wstring>{L"QXDIAG"}) << "the cancelled archive is deleted";
+    EXPECT_EQ(ReadLines(Output() + L"\\QXDIAG.log"),
+              (std::vector<std::string>{kSeparator, "always", "debug", kSeparator}))
+        << "the collection stays";
+}
+
 TEST_F(SaveTest, CancelledPickEndsSilently)
 {
     picked.clear();

@@ -4,6 +4,7 @@
 #include "platform/files.h"
 #include "platform/handles.h"
 #include "platform/registry.h"
+#include "platform/registry_values.h"
 #include "platform/ui.h"
 #include "resource.h"
 #include "settings/product_settings.h"
@@ -180,16 +181,17 @@ bool CollectFiles(const FileCollector& member, CollectionProgress& progress, con
 constexpr wchar_t kProfileList[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
 
 // A profile folder as ProfileList names it, with its variables expanded;
-// empty when it cannot be had whole.
+// empty when it cannot be had whole. Read, then expanded: RegGetValueW with
+// RRF_RT_REG_EXPAND_SZ and no RRF_NOEXPAND fails with ERROR_INVALID_PARAMETER
+// on Wine and on older Windows.
 std::wstring ProfileFolder(const std::wstring& sid)
 {
-    wchar_t folder[MAX_PATH] = {};
-    DWORD size = sizeof folder;
-    const std::wstring key = std::wstring(kProfileList) + L"\\" + sid;
-    if (::RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"ProfileImagePath", RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ,
-                       nullptr, folder, &size) != ERROR_SUCCESS)
-        return {};
-    return folder;
+    const std::optional<std::wstring> stored =
+        ReadLocalMachineString(std::wstring(kProfileList) + L"\\" + sid, L"ProfileImagePath", MAX_PATH);
+    if (!stored || stored->empty()) return {};
+    wchar_t expanded[MAX_PATH] = {};
+    const DWORD length = ::ExpandEnvironmentStringsW(stored->c_str(), expanded, MAX_PATH);
+    return length > 0 && length <= MAX_PATH ? std::wstring(expanded) : std::wstring();
 }
 
 }  // namespace

@@ -128,6 +128,11 @@ std::filesystem::path RestartRecordingExePath()
     return QxdiagExePath().replace_filename(L"qxdiag_restart_recorded.exe");
 }
 
+std::filesystem::path CtrlPressingQxcollectExePath()
+{
+    return QxdiagExePath().replace_filename(L"qxcollect_ctrl_pressed.exe");
+}
+
 // --- App ---------------------------------------------------------------------
 
 App::~App()

@@ -61,6 +61,12 @@ std::filesystem::path QxdiagXpExePath();
 // kRestartRecordVariable names when it starts.
 std::filesystem::path RestartRecordingExePath();
 inline constexpr wchar_t kRestartRecordVariable[] = L"QXDIAG_RESTART_RECORD";
+// qxcollect.exe built to press Ctrl+C or Ctrl+Break itself, beside it, when the
+// step that kCtrlAtStepVariable counts starts: the event kCtrlEventVariable
+// names, "c" or "break".
+std::filesystem::path CtrlPressingQxcollectExePath();
+inline constexpr wchar_t kCtrlAtStepVariable[] = L"QXCOLLECT_CTRL_AT_STEP";
+inline constexpr wchar_t kCtrlEventVariable[] = L"QXCOLLECT_CTRL_EVENT";
 
 // Polls `done` until it holds or `timeout` has passed; returns its last answer.
 template <class Condition>

@@ -3,10 +3,13 @@
 
 #include "driver.h"
 #include "files_fixture.h"
+#include "registry_fixture.h"
 #include "tool_fixture.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <regex>
 #include <set>
 #include <string>
@@ -26,9 +29,10 @@ struct Finished {
     std::string err;
 };
 
-// Runs qxcollect.exe with `arguments` and its output in files, as the token
-// `token` (nullptr: this process's own) and waits for it.
-Finished RunQxcollect(const std::wstring& arguments, HANDLE token = nullptr)
+// Runs `exe` with `arguments` and its output in files, as the token `token`
+// (nullptr: this process's own) and waits for it.
+Finished RunQxcollect(const std::wstring& arguments, HANDLE token = nullptr,
+                      const std::filesystem::path& exe = QxcollectExePath())
 {
     TempFolder outputs{L"qxcollect-io"};
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
@@ -43,7 +47,7 @@ Finished RunQxcollect(const std::wstring& arguments, HANDLE token = nullptr)
         startup.dwFlags = STARTF_USESTDHANDLES;
         startup.hStdOutput = out.get();
         startup.hStdError = err.get();
-        std::wstring commandLine = L"\"" + QxcollectExePath().wstring() + L"\" " + arguments;
+        std::wstring commandLine = L"\"" + exe.wstring() + L"\" " + arguments;
         PROCESS_INFORMATION started{};
         const BOOL ok = token ? ::CreateProcessAsUserW(token, nullptr, commandLine.data(), nullptr, nullptr, TRUE,
                                                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &started)
@@ -181,6 +185,158 @@ TEST(QxcollectExit, ZipWritesTheArchiveBesideTheFolderAndKeepsIt)
     EXPECT_TRUE(test::RunUnixProgram("/usr/bin/python3", {QX_SOURCE_DIR "/tests/tools/check_zip.py",
                                                            test::UnixPath(out / archive),
                                                            test::UnixPath(out / L"QXDIAG")}));
+}
+
+// The environment variable set for the programs this process starts, and
+// removed again.
+class SetVariable {
+public:
+    SetVariable(const wchar_t* name, const std::wstring& value) : name_(name)
+    {
+        EXPECT_TRUE(::SetEnvironmentVariableW(name, value.c_str())) << ::GetLastError();
+    }
+    ~SetVariable() { ::SetEnvironmentVariableW(name_, nullptr); }
+    SetVariable(const SetVariable&) = delete;
+    SetVariable& operator=(const SetVariable&) = delete;
+
+private:
+    const wchar_t* name_;
+};
+
+std::vector<std::string> LogLines(const std::string& bytes)
+{
+    std::vector<std::string> lines;
+    for (std::string::size_type start = 0; start < bytes.size();) {
+        const std::string::size_type end = bytes.find("\r\n", start);
+        lines.push_back(bytes.substr(start, end - start));
+        if (end == std::string::npos) break;
+        start = end + 2;
+    }
+    return lines;
+}
+
+// The test copy presses the key as the chosen step starts; the step stops at
+// its next checkpoint, after the file it copies first.
+TEST(QxcollectExit, CtrlCAndCtrlBreakCancelWithFour)
+{
+    const struct {
+        const char* What;
+        const wchar_t* Event;
+        int AtStep;
+        const wchar_t* Items;
+        // The item folder that holds the one file copied before the stop.
+        const wchar_t* Stopped;
+        // The item folder of a later step: it stays empty. Nothing when there is none.
+        const wchar_t* Untouched;
+    } presses[] = {
+        {"Ctrl+C as the debug logs are copied", L"c", 1, L"debug,vorlix", L"debug", L"vorlix"},
+        {"Ctrl+Break as the debug logs are copied", L"break", 1, L"debug,vorlix", L"debug", L"vorlix"},
+        {"Ctrl+C as the Vorlix files are copied", L"c", 2, L"debug,vorlix", L"vorlix", nullptr},
+    };
+    for (const auto& press : presses) {
+        SCOPED_TRACE(press.What);
+        TempFolder out{L"qxcollect-ctrl"};
+        const SetVariable atStep{kCtrlAtStepVariable, std::to_wstring(press.AtStep)};
+        const SetVariable event{kCtrlEventVariable, press.Event};
+        const Finished run = RunQxcollect(L"--out " + Quoted(out.Path()) + L" --items " + press.Items, nullptr,
+                                          CtrlPressingQxcollectExePath());
+        EXPECT_EQ(run.exitCode, 4u) << run.err;
+        EXPECT_EQ(run.out, "") << "no folder is named";
+        const std::wstring folder = out / L"QXDIAG";
+        const std::string log = ReadBytes(folder + L"\\QXDIAG.log");
+        ASSERT_TRUE(log.ends_with("\r\n")) << log;
+        const std::vector<std::string> lines = LogLines(log.substr(0, log.size() - 2));
+        EXPECT_EQ(MaskedTimes(lines.back()), "TIME: cancel") << log;
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), std::string(kSeparatorLine, std::strlen(kSeparatorLine) - 2)),
+                  1)
+            << "no closing separator";
+        EXPECT_EQ(NamesIn(folder + L"\\" + press.Stopped).size(), 1u);
+        if (press.Untouched) {
+            EXPECT_TRUE(NamesIn(folder + L"\\" + press.Untouched).empty());
+        }
+        for (const wchar_t* unwritten : {L"manifest.json", L"index.html"}) {
+            EXPECT_EQ(::GetFileAttributesW((folder + L"\\" + unwritten).c_str()), INVALID_FILE_ATTRIBUTES)
+                << testing::PrintToString(std::wstring(unwritten));
+        }
+    }
+}
+
+TEST(QxcollectExit, CtrlCWhileArchivingLeavesTheFolderAndNoArchive)
+{
+    TempFolder out{L"qxcollect-ctrl-zip"};
+    const SetVariable atStep{kCtrlAtStepVariable, L"3"};
+    const SetVariable event{kCtrlEventVariable, L"c"};
+    const Finished run = RunQxcollect(L"--out " + Quoted(out.Path()) + L" --items debug,vorlix --zip", nullptr,
+                                      CtrlPressingQxcollectExePath());
+    EXPECT_EQ(run.exitCode, 4u) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(NamesIn(out.Path()), std::set<std::wstring>{L"QXDIAG"}) << "the cancelled archive is deleted";
+    EXPECT_TRUE(ReadBytes(out / L"QXDIAG\\QXDIAG.log").ends_with(kSeparatorLine)) << "the collection completed";
+    EXPECT_NE(::GetFileAttributesW((out / L"QXDIAG\\manifest.json").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// The run log's code page.
+std::string Cp932(const std::wstring& text)
+{
+    const int length = static_cast<int>(text.size());
+    const int size = ::WideCharToMultiByte(932, 0, text.c_str(), length, nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+    ::WideCharToMultiByte(932, 0, text.c_str(), length, bytes.data(), size, nullptr, nullptr);
+    return bytes;
+}
+
+constexpr wchar_t kProfileList[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+
+// Two profiles that only ProfileList names, as a SYSTEM run sees the users of
+// the machine: one path as REG_SZ, one as REG_EXPAND_SZ with a variable.
+TEST(QxcollectAllUsers, EachProfilesVorlixFilesArriveInAFolderOfItsUserName)
+{
+    TempFolder profiles{L"profiles"};
+    ASSERT_EQ(profiles.Path().rfind(L"C:\\", 0), 0u) << "the expanded path below uses %SystemDrive%";
+    const struct {
+        const wchar_t* Sid;
+        const wchar_t* UserName;
+        DWORD Type;
+        std::map<std::wstring, std::string> Files;
+    } users[] = {
+        {L"S-1-5-21-3623811015-3361044348-30300820-1901", L"山田太郎", REG_SZ,
+         {{L"settings.vlx", std::string("yamada\0\r\n\xff", 10)}, {L"履歴.log", "2026/12/01 ログ\r\n"}}},
+        {L"S-1-5-21-3623811015-3361044348-30300820-1902", L"smith", REG_EXPAND_SZ,
+         {{L"settings.vlx", "smith\r\n"}, {L"th\u00e8me-caf\u00e9.vlx", "theme=light\r\n"}}},
+    };
+    const test::MovedAside seeded{{std::wstring(kProfileList) + L"\\" + users[0].Sid,
+                                   std::wstring(kProfileList) + L"\\" + users[1].Sid}};
+    for (const auto& user : users) {
+        const std::wstring profile = profiles / user.UserName;
+        const std::wstring vorlix = profile + L"\\AppData\\Roaming\\Orvek\\VLXForTOVRA";
+        ASSERT_TRUE(std::filesystem::create_directories(vorlix)) << testing::PrintToString(vorlix);
+        for (const auto& [name, bytes] : user.Files) ASSERT_TRUE(test::WriteBytes(vorlix + L"\\" + name, bytes));
+        const std::wstring stored = user.Type == REG_SZ ? profile : L"%SystemDrive%" + profile.substr(2);
+        test::SetValue(std::wstring(kProfileList) + L"\\" + user.Sid, L"ProfileImagePath", user.Type,
+                       test::StringBytes(stored));
+    }
+
+    TempFolder out{L"qxcollect-all-users"};
+    const Finished run = RunQxcollect(L"--out " + Quoted(out.Path()) + L" --items vorlix --all-users --quiet");
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
+    const std::wstring collected = out / L"QXDIAG\\vorlix";
+    const std::set<std::wstring> folders = NamesIn(collected);
+    for (const auto& user : users) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(user.UserName)));
+        ASSERT_TRUE(folders.contains(user.UserName)) << testing::PrintToString(folders);
+        const std::wstring folder = collected + L"\\" + user.UserName;
+        std::set<std::wstring> names;
+        for (const auto& [name, bytes] : user.Files) {
+            names.insert(name);
+            EXPECT_EQ(ReadBytes(folder + L"\\" + name), bytes) << testing::PrintToString(name);
+        }
+        EXPECT_EQ(NamesIn(folder), names);
+    }
+    const std::string log = ReadBytes(out / L"QXDIAG\\QXDIAG.log");
+    for (const auto& user : users) {
+        const std::wstring source = profiles / user.UserName;
+        EXPECT_NE(log.find(Cp932(source)), std::string::npos) << "the run log names " << testing::PrintToString(source);
+    }
 }
 
 }  // namespace

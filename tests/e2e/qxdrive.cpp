@@ -100,8 +100,9 @@ bool ToCollectionPage(HWND sheet)
 }
 
 // Waits for the end of a run that was started and answers No to the offer to
-// open the output folder.
-bool FinishCollection(const App& app)
+// open the output folder and to the archive question, which is captured into
+// `archiveShot` first unless that is empty.
+bool FinishCollection(const App& app, const std::filesystem::path& archiveShot = {})
 {
     const std::optional<MessageBoxView> done = WaitForMessageBox(app.ProcessId(), nullptr, kRunTimeout);
     if (!done) return Fail("the collection did not end");
@@ -110,6 +111,11 @@ bool FinishCollection(const App& app)
         return Fail("the collection did not complete");
     }
     if (!AnswerMessageBox(done->window, IDNO)) return Fail("the completion message does not close");
+    if (!archiveShot.empty()) {
+        const std::optional<MessageBoxView> question = WaitForMessageBox(app.ProcessId(), nullptr);
+        if (!question || question->text != kArchiveQuestion) return Fail("no archive question after the run");
+        if (!Save(question->window, archiveShot)) return false;
+    }
     return AnswerArchiveQuestion(app.ProcessId(), IDNO) || Fail("no archive question after the run");
 }
 
@@ -129,8 +135,9 @@ bool DetailShot(const App& app, int control, const std::filesystem::path& file)
 }
 
 // The progress dialog once a collector has moved its bar, during a collection
-// into a folder under the temp folder that is removed afterwards.
-bool ProgressShot(const App& app, const std::filesystem::path& file)
+// into a folder under the temp folder that is removed afterwards, and the
+// archive question that follows it.
+bool ProgressShot(const App& app, const std::filesystem::path& file, const std::filesystem::path& archiveShot)
 {
     HWND sheet = app.MainWindow();
     wchar_t temp[MAX_PATH + 1] = {};
@@ -160,7 +167,8 @@ bool ProgressShot(const App& app, const std::filesystem::path& file)
         if (image && ::IsWindow(progress)) saved = SaveBmp(*image, file);
     }
     if (saved) std::printf("%s\n", file.string().c_str());
-    return FinishCollection(app) && (saved || Fail("the progress dialog closed before it could be captured"));
+    return FinishCollection(app, archiveShot) &&
+           (saved || Fail("the progress dialog closed before it could be captured"));
 }
 
 bool Shots(const std::filesystem::path& directory)
@@ -179,7 +187,7 @@ bool Shots(const std::filesystem::path& directory)
         if (!Save(sheet, directory / (std::wstring(shot.name) + L".bmp"))) return false;
     }
     if (!DetailShot(app, IDC_PERIOD, directory / L"133-eventlog-detail.bmp")) return false;
-    if (!ProgressShot(app, directory / L"136-progress.bmp")) return false;
+    if (!ProgressShot(app, directory / L"136-progress.bmp", directory / L"136-archive-question.bmp")) return false;
 
     if (!BackToMenu(sheet) || !PostSysCommand(sheet, kAboutCommand)) return Fail("cannot open the about box");
     HWND about = WaitForDialog(app.ProcessId(), kCaption, sheet);
