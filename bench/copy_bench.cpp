@@ -131,7 +131,7 @@ Timing RunCollectors(const std::wstring& outputFolder, unsigned long long& pause
     start = Now();
     CollectVorlixFiles(progress, runLog);
     timing.small = Now() - start;
-    pauseMilliseconds = progress.PausedMilliseconds();
+    pauseMilliseconds = dialog.PausedMilliseconds();
     return timing;
 }
 

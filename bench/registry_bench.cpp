@@ -6,6 +6,7 @@
 
 #include "collect/run_log.h"
 #include "collectors/registry_export.h"
+#include "platform/handles.h"
 #include "platform/registry.h"
 #include "platform/registry_values.h"
 #include "files_fixture.h"
@@ -53,10 +54,13 @@ void FillKey(HKEY key, int number)
     SetValue(key, L"UserPassword", REG_SZ, secret.c_str(), (secret.size() + 1) * sizeof(wchar_t));
 }
 
-HKEY CreateKey(HKEY parent, const std::wstring& name)
+UniqueHkey CreateKey(HKEY parent, const std::wstring& name)
 {
-    HKEY key = nullptr;
-    ::RegCreateKeyExW(parent, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    UniqueHkey key;
+    if (::RegCreateKeyExW(parent, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr) !=
+        ERROR_SUCCESS) {
+        key.reset();
+    }
     return key;
 }
 
@@ -99,18 +103,15 @@ std::vector<std::wstring> LinesOf(const std::string& bytes)
 RegistryMaterial::RegistryMaterial()
 {
     ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kKeyPath);
-    HKEY root = CreateKey(HKEY_LOCAL_MACHINE, kKeyPath);
+    const UniqueHkey root = CreateKey(HKEY_LOCAL_MACHINE, kKeyPath);
     for (int top = 0; top < kTopKeys; ++top) {
-        HKEY topKey = CreateKey(root, L"Module" + std::to_wstring(top));
-        FillKey(topKey, keys_++);
+        const UniqueHkey topKey = CreateKey(root.get(), L"Module" + std::to_wstring(top));
+        FillKey(topKey.get(), keys_++);
         for (int sub = 0; sub < kKeysUnderEach; ++sub) {
-            HKEY subKey = CreateKey(topKey, L"Item" + std::to_wstring(sub));
-            FillKey(subKey, keys_++);
-            ::RegCloseKey(subKey);
+            const UniqueHkey subKey = CreateKey(topKey.get(), L"Item" + std::to_wstring(sub));
+            FillKey(subKey.get(), keys_++);
         }
-        ::RegCloseKey(topKey);
     }
-    ::RegCloseKey(root);
 }
 
 RegistryMaterial::~RegistryMaterial() { ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kKeyPath); }

@@ -6,6 +6,7 @@
 
 #include "driver.h"
 #include "files_fixture.h"
+#include "platform/handles.h"
 #include "resource.h"
 
 #include <windows.h>
@@ -95,13 +96,11 @@ double MiB(SIZE_T bytes) { return static_cast<double>(bytes) / (1 << 20); }
 
 std::optional<PROCESS_MEMORY_COUNTERS> MemoryOf(DWORD pid)
 {
-    HANDLE process = ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+    const UniqueHandleKernel process(::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
     if (!process) return std::nullopt;
     PROCESS_MEMORY_COUNTERS counters{};
     counters.cb = sizeof counters;
-    const BOOL read = ::GetProcessMemoryInfo(process, &counters, sizeof counters);
-    ::CloseHandle(process);
-    if (!read) return std::nullopt;
+    if (!::GetProcessMemoryInfo(process.get(), &counters, sizeof counters)) return std::nullopt;
     return counters;
 }
 
