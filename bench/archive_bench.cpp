@@ -146,13 +146,6 @@ unsigned long long BytesBelow(const std::wstring& folder)
     return bytes;
 }
 
-Series PerSecond(const Series& seconds, unsigned long long bytes)
-{
-    Series mibPerSecond;
-    for (double s : seconds.values) mibPerSecond.Add(static_cast<double>(bytes) / (1 << 20) / s);
-    return mibPerSecond;
-}
-
 }  // namespace
 
 int ArchiveChild(const std::wstring& outputFolder)
@@ -223,11 +216,11 @@ void ArchiveBench(const Options& options, Table& table)
     }
 
     const std::string what = "archive of the collection (" + std::to_string(bytes >> 20) + " MiB)";
-    Row vsZip{what + ": the tool's ZIP", "MiB/s", PerSecond(toolSeconds, bytes), "zip -6 (Debian, native)",
+    Row vsZip{what + ": the tool's ZIP", "MiB/s", Throughput(toolSeconds, bytes), "zip -6 (Debian, native)",
               Ratios(zipSeconds, toolSeconds), ">= 0.8x", ""};
     vsZip.verdict = Verdict(vsZip.ratio.Median() >= 0.8);
     table.Add(vsZip);
-    table.Add({what + ": zip -6 (Debian, native)", "MiB/s", PerSecond(zipSeconds, bytes), "", {}, "", ""});
+    table.Add({what + ": zip -6 (Debian, native)", "MiB/s", Throughput(zipSeconds, bytes), "", {}, "", ""});
     Row peak{"  peak working set of the tool's archive (whole Wine process)", "MiB", toolPeak, "", {}, "< 64 MiB", ""};
     peak.verdict = Verdict(toolPeak.Max() < 64);
     table.Add(peak);

@@ -196,13 +196,6 @@ bool SameFilesArrived(const std::vector<Copy>& copies)
     return true;
 }
 
-Series Throughput(const Series& seconds, unsigned long long bytes)
-{
-    Series mibPerSecond;
-    for (double s : seconds.values) mibPerSecond.Add(static_cast<double>(bytes) / (1 << 20) / s);
-    return mibPerSecond;
-}
-
 }  // namespace
 
 CopyMaterial::CopyMaterial(int largeMiB, int smallFiles)

@@ -64,6 +64,13 @@ double Series::Percentile(double fraction) const
     return sorted[std::clamp<std::size_t>(rank, 1, sorted.size()) - 1];
 }
 
+Series Throughput(const Series& seconds, unsigned long long bytes)
+{
+    Series mibPerSecond;
+    for (double s : seconds.values) mibPerSecond.Add(static_cast<double>(bytes) / (1 << 20) / s);
+    return mibPerSecond;
+}
+
 Series Ratios(const Series& numerator, const Series& denominator)
 {
     Series ratios;

@@ -25,6 +25,9 @@ struct Series {
 // Run by run: numerator[i] / denominator[i].
 Series Ratios(const Series& numerator, const Series& denominator);
 
+// Run by run: `bytes` moved in each run's seconds, in MiB/s.
+Series Throughput(const Series& seconds, unsigned long long bytes);
+
 struct Row {
     std::string measure;
     std::string unit;
