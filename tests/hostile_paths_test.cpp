@@ -154,6 +154,8 @@ TEST_F(ScratchDriveTest, ClearingPageDeletesNothingThatIsNoLogFolder)
         {L"S:\\work\\Log\\CON", kNetworkOrDevice},
         {L"%SystemDrive%\\Log", kVariable},
         {L"S:\\work\\%TEMP%", kVariable},
+        // The message names the folder as it is: a "%s" in it takes nothing of the reason.
+        {L"S:\\work\\%s", kVariable},
         {L"S:\\work\\Log::$INDEX_ALLOCATION", kCharacter},
         {L"S:\\work\\Lo*", kCharacter},
         {L"S:\\linked-parent\\Log", kLink},

@@ -104,10 +104,7 @@ bool CEventLogPage::EnoughSpaceOrGoOn(const std::wstring& chosenFolder) const
     // A volume that does not tell its free space is not held against the user.
     if (!free || needed + kSpaceMarginBytes <= *free) return true;
     const auto megabytes = [](std::uint64_t bytes) { return std::to_wstring((bytes + (1 << 20) - 1) >> 20); };
-    std::wstring text = LoadResourceString(IDS_SPACE_SHORT);
-    for (const std::wstring& figure : {megabytes(needed), megabytes(*free)}) {
-        if (const std::wstring::size_type at = text.find(L"%s"); at != std::wstring::npos) text.replace(at, 2, figure);
-    }
+    const std::wstring text = FormatResourceString(IDS_SPACE_SHORT, {megabytes(needed), megabytes(*free)});
     return ShowSaveMessage(text, MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 

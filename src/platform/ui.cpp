@@ -198,12 +198,20 @@ std::wstring LoadResourceString(UINT id)
     return std::wstring(text, static_cast<size_t>(length));
 }
 
-std::wstring FormatResourceString(UINT id, const std::wstring& value)
+std::wstring FormatResourceString(UINT id, std::initializer_list<std::wstring_view> values)
 {
     std::wstring text = LoadResourceString(id);
-    if (const std::size_t at = text.find(L"%s"); at != std::wstring::npos) text.replace(at, 2, value);
+    std::size_t from = 0;
+    for (std::wstring_view value : values) {
+        const std::size_t at = text.find(L"%s", from);
+        if (at == std::wstring::npos) break;
+        text.replace(at, 2, value);
+        from = at + value.size();
+    }
     return text;
 }
+
+std::wstring FormatResourceString(UINT id, const std::wstring& value) { return FormatResourceString(id, {value}); }
 
 void DrawIconCentred(HDC dc, const RECT& area, HICON icon)
 {

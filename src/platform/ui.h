@@ -7,7 +7,9 @@
 #include <windows.h>
 
 #include <functional>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 
 namespace qx {
 
@@ -86,7 +88,10 @@ std::wstring ProgramName();
 // A string-table text of this module; empty when it does not exist.
 std::wstring LoadResourceString(UINT id);
 
-// A string-table text with its first "%s" replaced by `value`.
+// A string-table text with its "%s" replaced by `values` in turn. Filled in by
+// hand, not by printf, and never inside a value already put in: a folder name
+// may hold "%" or "%s" itself.
+std::wstring FormatResourceString(UINT id, std::initializer_list<std::wstring_view> values);
 std::wstring FormatResourceString(UINT id, const std::wstring& value);
 
 // Draws `icon` (SM_CXICON x SM_CYICON) centred in `area`.

@@ -70,8 +70,7 @@ std::wstring EarliestRecord()
     return earliest.substr(0, 16);
 }
 
-// The message for a folder that is not deleted: the folder and why. Filled in
-// by hand rather than by a printf, since the folder may hold a "%".
+// The message for a folder that is not deleted: the folder and why.
 std::wstring RefusalText(const std::wstring& folder, FolderRefusal refusal)
 {
     static constexpr std::array<std::pair<FolderRefusal, UINT>, 8> kReasons{{
@@ -88,12 +87,7 @@ std::wstring RefusalText(const std::wstring& folder, FolderRefusal refusal)
     for (const auto& [kind, textId] : kReasons) {
         if (kind == refusal) reason = LoadResourceString(textId);
     }
-    std::wstring text = LoadResourceString(IDS_LOGFOLDER_REFUSED);
-    for (const std::wstring& part : {folder, reason}) {
-        const std::wstring::size_type at = text.find(L"%s");
-        if (at != std::wstring::npos) text.replace(at, 2, part);
-    }
-    return text;
+    return FormatResourceString(IDS_LOGFOLDER_REFUSED, {folder, reason});
 }
 
 }  // namespace
@@ -107,11 +101,7 @@ BOOL CClearCollectSettingPage::OnPageActivate(int param)
     shown_ = DebugLogSettingTexts::Shown(product[0], product[1], dumps[0]);
     shown_.WriteToControls(Handle());
     const std::wstring recorded = EarliestRecord();
-    std::wstring note;
-    if (!recorded.empty()) {
-        note = LoadResourceString(IDS_JOURNAL_RESTORE_NOTE);
-        if (const std::wstring::size_type at = note.find(L"%s"); at != std::wstring::npos) note.replace(at, 2, recorded);
-    }
+    const std::wstring note = recorded.empty() ? L"" : FormatResourceString(IDS_JOURNAL_RESTORE_NOTE, recorded);
     ::SetDlgItemTextW(Handle(), IDC_JOURNAL_NOTE, note.c_str());
     return CPage::OnPageActivate(param);
 }
