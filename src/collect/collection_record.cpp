@@ -9,6 +9,7 @@
 #include "platform/ui.h"
 #include "settings/product_settings.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <ctime>
@@ -147,23 +148,31 @@ struct ShownSetting {
     std::wstring Key;
     std::wstring Name;
     std::wstring Text;
+    bool Present = false;
 };
 
-std::wstring ValueText(const wchar_t* key, const wchar_t* name)
+ShownSetting Shown(const ProductSettingValue& setting)
 {
-    UniqueHkey opened;
-    if (OpenLocalMachineKey(key, KeyAccess::Read, opened) != ERROR_SUCCESS) return L"（キーなし）";
-    if (const std::optional<DWORD> number = QueryDwordValue(opened.get(), name)) return std::to_wstring(*number);
-    if (const std::optional<std::wstring> text = QueryStringValue(opened.get(), name, 2048)) return *text;
-    return ValueExists(opened.get(), name) ? L"（その他の型）" : L"（なし）";
+    ShownSetting shown{setting.Key, setting.Name, L"（キーなし）"};
+    UniqueHkey key;
+    if (OpenLocalMachineKey(setting.Key, KeyAccess::Read, key) != ERROR_SUCCESS) return shown;
+    shown.Present = true;
+    if (const std::optional<DWORD> number = QueryDwordValue(key.get(), setting.Name)) {
+        shown.Text = std::to_wstring(*number);
+    } else if (const std::optional<std::wstring> text = QueryStringValue(key.get(), setting.Name, 2048)) {
+        shown.Text = *text;
+    } else {
+        shown.Present = ValueExists(key.get(), setting.Name);
+        shown.Text = shown.Present ? L"（その他の型）" : L"（なし）";
+    }
+    return shown;
 }
 
 std::vector<ShownSetting> CurrentSettings()
 {
     std::vector<ShownSetting> shown;
     for (const ProductSettingValue& setting : ProductSettingValues) {
-        if (setting.Id == ProductSetting::VorlixInstall) continue;
-        shown.push_back({setting.Key, setting.Name, ValueText(setting.Key, setting.Name)});
+        if (setting.Id != ProductSetting::VorlixInstall) shown.push_back(Shown(setting));
     }
     return shown;
 }
@@ -336,19 +345,15 @@ std::string ReportText(const CollectionRecord& record, const CollectRequest& req
     }
     out += row({"インストールされている製品", softwareCell.empty() ? "（なし）" : softwareCell}) + "</table>\n";
 
-    // The setting page writes all four of the product's values; any of them means logging is on.
-    bool debugLogging = false;
-    for (ProductSetting id : {ProductSetting::LogPath, ProductSetting::LogLevel, ProductSetting::LogType,
-                              ProductSetting::LogDays}) {
-        UniqueHkey key;
-        if (OpenLocalMachineKey(Setting(id).Key, KeyAccess::Read, key) == ERROR_SUCCESS) {
-            debugLogging = debugLogging || ValueExists(key.get(), Setting(id).Name);
-        }
-    }
+    // The setting page writes all four of the product's values; any of them there means logging is on.
+    const std::vector<ShownSetting> settings = CurrentSettings();
+    const bool debugLogging = std::any_of(settings.begin(), settings.end(), [](const ShownSetting& setting) {
+        return setting.Key == kProductKey && setting.Present;
+    });
     out += "<h2>製品の現在の設定</h2>\n<p>デバッグログの取得: " +
            std::string(debugLogging ? "<span class=\"fail\">有効</span>" : "無効") + "</p>\n<table>\n" +
            row({"キー (HKEY_LOCAL_MACHINE)", "値", "データ"}, "th");
-    for (const ShownSetting& setting : CurrentSettings()) {
+    for (const ShownSetting& setting : settings) {
         out += row({"<code>" + Html(setting.Key) + "</code>", Html(setting.Name), Html(setting.Text)});
     }
     out += "</table>\n";

@@ -74,14 +74,9 @@ std::uint64_t EventLogFileBytes()
             file = std::wstring(windows, length) + L"\\System32\\winevt\\Logs\\" + std::wstring(step.Name) + L".evtx";
         } else if (const std::optional<std::wstring> stored =
                        ReadLocalMachineString(EventLogServiceKey(std::wstring(step.Name)), L"File", MAX_PATH)) {
-            wchar_t expanded[MAX_PATH] = {};
-            const DWORD size = ::ExpandEnvironmentStringsW(stored->c_str(), expanded, MAX_PATH);
-            if (size > 0 && size <= MAX_PATH) file = expanded;
+            file = ExpandedPath(*stored);
         }
-        WIN32_FILE_ATTRIBUTE_DATA data{};
-        if (!file.empty() && ::GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data)) {
-            bytes += (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-        }
+        if (!file.empty()) bytes += FileSizeOrZero(file);
     }
     return bytes;
 }

@@ -3,8 +3,7 @@
 #include "collect/run_log.h"
 #include "platform/files.h"
 #include "platform/handles.h"
-#include "platform/registry.h"
-#include "platform/registry_values.h"
+#include "platform/system.h"
 #include "platform/ui.h"
 #include "resource.h"
 #include "settings/product_settings.h"
@@ -99,13 +98,6 @@ constexpr FileCollector kMembers[] = {
      L"copy vlx file.", L"not found vlx file.", nullptr, 20, 300, 1000},
 };
 
-std::uint64_t FileSizeOrZero(const std::wstring& path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
-    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
 // A path that does not fit MAX_PATH is never used cut short: it is no copy.
 // ERROR_SUCCESS, or why the copy failed.
 DWORD CopyNew(const std::wstring& source, const std::wstring& destination)
@@ -178,30 +170,12 @@ bool CollectFiles(const FileCollector& member, CollectionProgress& progress, con
     return CollectFiles(member, progress, runLogPath, member.Sources(), member.SubFolder);
 }
 
-constexpr wchar_t kProfileList[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
-
-// A profile folder as ProfileList names it, with its variables expanded;
-// empty when it cannot be had whole. Read, then expanded: RegGetValueW with
-// RRF_RT_REG_EXPAND_SZ and no RRF_NOEXPAND fails with ERROR_INVALID_PARAMETER
-// on Wine and on older Windows.
-std::wstring ProfileFolder(const std::wstring& sid)
-{
-    const std::optional<std::wstring> stored =
-        ReadLocalMachineString(std::wstring(kProfileList) + L"\\" + sid, L"ProfileImagePath", MAX_PATH);
-    if (!stored || stored->empty()) return {};
-    wchar_t expanded[MAX_PATH] = {};
-    const DWORD length = ::ExpandEnvironmentStringsW(stored->c_str(), expanded, MAX_PATH);
-    return length > 0 && length <= MAX_PATH ? std::wstring(expanded) : std::wstring();
-}
-
 }  // namespace
 
 std::vector<UserVorlixFolder> VorlixFoldersOfAllUsers()
 {
     std::vector<UserVorlixFolder> folders;
-    for (const std::wstring& sid : ListSubkeyNames(kProfileList)) {
-        const std::wstring profile = ProfileFolder(sid);
-        if (profile.empty()) continue;
+    for (const std::wstring& profile : UserProfileFolders()) {
         const std::wstring vorlix = JoinPath(profile, L"AppData\\Roaming\\Orvek\\VLXForTOVRA");
         const DWORD attributes = vorlix.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(vorlix.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) continue;

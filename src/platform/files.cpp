@@ -108,6 +108,13 @@ bool CreateFolderTree(const std::wstring& path)
     return true;
 }
 
+std::uint64_t FileSizeOrZero(const std::wstring& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
 FreeSpaceSeam& TheFreeSpaceSeam()
 {
     static FreeSpaceSeam seam;

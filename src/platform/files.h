@@ -58,6 +58,9 @@ struct FolderDeleteSeam {
 };
 FolderDeleteSeam& TheFolderDeleteSeam();
 
+// The size of file `path` in bytes; 0 when it cannot be told (as when it is missing).
+std::uint64_t FileSizeOrZero(const std::wstring& path);
+
 // The bytes free to this user on the volume of `path` (GetDiskFreeSpaceExW),
 // or what the seam says in tests; nothing when it cannot be told.
 std::optional<std::uint64_t> FreeBytesOnVolume(const std::wstring& path);

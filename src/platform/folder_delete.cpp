@@ -1,8 +1,7 @@
 #include "platform/files.h"
 
 #include "platform/handles.h"
-#include "platform/registry.h"
-#include "platform/registry_values.h"
+#include "platform/system.h"
 
 #include <windows.h>
 #include <winternl.h>
@@ -19,7 +18,6 @@ namespace {
 // Deeper trees are left in place: recursion that deep would be an attack on the stack.
 constexpr int kMaxFolderDepth = 128;
 
-constexpr wchar_t kProfileListKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
 
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
@@ -70,14 +68,7 @@ std::vector<std::wstring> FoldersWindowsNeeds()
         ::CoTaskMemFree(path);
     }
     // Every profile of the machine, not only the one running the tool.
-    for (const std::wstring& sid : ListSubkeyNames(kProfileListKey)) {
-        const std::optional<std::wstring> stored =
-            ReadLocalMachineString(std::wstring(kProfileListKey) + L"\\" + sid, L"ProfileImagePath", MAX_PATH);
-        if (!stored || stored->empty()) continue;
-        wchar_t expanded[MAX_PATH] = {};
-        const DWORD length = ::ExpandEnvironmentStringsW(stored->c_str(), expanded, MAX_PATH);
-        if (length > 0 && length <= MAX_PATH) folders.emplace_back(expanded);
-    }
+    for (std::wstring& profile : UserProfileFolders()) folders.push_back(std::move(profile));
     for (std::wstring& folder : folders) folder = LongForm(WithoutTrailingSeparators(folder));
     return folders;
 }

@@ -1,6 +1,8 @@
 #include "platform/system.h"
 
 #include "platform/handles.h"
+#include "platform/registry.h"
+#include "platform/registry_values.h"
 
 #include <cwchar>
 #include <iterator>
@@ -75,6 +77,29 @@ std::optional<WindowsVersion> RunningWindowsVersion()
     version.dwOSVersionInfoSize = sizeof(version);
     if (!::GetVersionExW(&version)) return std::nullopt;
     return WindowsVersion{version.dwMajorVersion, version.dwMinorVersion, version.dwBuildNumber};
+}
+
+std::wstring ExpandedPath(const std::wstring& text)
+{
+    wchar_t expanded[MAX_PATH] = {};
+    const DWORD length = ::ExpandEnvironmentStringsW(text.c_str(), expanded, MAX_PATH);
+    return length > 0 && length <= MAX_PATH ? std::wstring(expanded) : std::wstring();
+}
+
+std::vector<std::wstring> UserProfileFolders()
+{
+    static constexpr wchar_t kProfileList[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+    std::vector<std::wstring> folders;
+    for (const std::wstring& sid : ListSubkeyNames(kProfileList)) {
+        // Read, then expanded: RegGetValueW with RRF_RT_REG_EXPAND_SZ and no
+        // RRF_NOEXPAND fails with ERROR_INVALID_PARAMETER on Wine and on older Windows.
+        const std::optional<std::wstring> stored =
+            ReadLocalMachineString(std::wstring(kProfileList) + L"\\" + sid, L"ProfileImagePath", MAX_PATH);
+        if (!stored || stored->empty()) continue;
+        std::wstring folder = ExpandedPath(*stored);
+        if (!folder.empty()) folders.push_back(std::move(folder));
+    }
+    return folders;
 }
 
 bool IsElevated()

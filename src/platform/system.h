@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace qx {
 
@@ -27,6 +28,14 @@ struct WindowsVersion {
 // As GetVersionExW tells it (the manifest declares Windows 10, so 10 and 11
 // report 10.0); nothing when it does not.
 std::optional<WindowsVersion> RunningWindowsVersion();
+
+// `text` with its environment variables expanded; empty when the result would
+// not fit MAX_PATH.
+std::wstring ExpandedPath(const std::wstring& text);
+
+// The folder of every user profile of the machine, as ProfileList names them,
+// expanded; a profile whose folder cannot be had whole is left out.
+std::vector<std::wstring> UserProfileFolders();
 
 // The process runs with its administrator rights (or as SYSTEM): its token is
 // elevated. False also when the token cannot be asked.
