@@ -158,14 +158,7 @@ int ArchiveChild(const std::wstring& outputFolder)
 
 void ArchiveBench(const Options& options, Table& table)
 {
-    ULARGE_INTEGER freeBytes{};
-    ::GetDiskFreeSpaceExW(L"C:\\", &freeBytes, nullptr, nullptr);
-    const unsigned long long needed = 4ull * (static_cast<unsigned long long>(options.largeMiB) << 20);
-    if (freeBytes.QuadPart < needed) {
-        table.Note("archive: skipped, C: has " + std::to_string(freeBytes.QuadPart >> 20) + " MiB free, needs " +
-                   std::to_string(needed >> 20));
-        return;
-    }
+    if (!RoomOnC("archive", 4ull * (static_cast<unsigned long long>(options.largeMiB) << 20), table)) return;
     double start = Now();
     test::TempFolder base(L"bench-archive");
     const std::wstring output = base.Path() + L"\\QXDIAG";

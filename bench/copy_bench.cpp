@@ -229,14 +229,7 @@ CopyMaterial::~CopyMaterial()
 
 void FileCopyBench(const Options& options, Table& table)
 {
-    ULARGE_INTEGER freeBytes{};
-    ::GetDiskFreeSpaceExW(L"C:\\", &freeBytes, nullptr, nullptr);
-    const unsigned long long needed = 3ull * (static_cast<unsigned long long>(options.largeMiB) << 20);
-    if (freeBytes.QuadPart < needed) {
-        table.Note("copying: skipped, C: has " + std::to_string(freeBytes.QuadPart >> 20) + " MiB free, needs " +
-                   std::to_string(needed >> 20));
-        return;
-    }
+    if (!RoomOnC("copying", 3ull * (static_cast<unsigned long long>(options.largeMiB) << 20), table)) return;
     double start = Now();
     CopyMaterial material(options.largeMiB, options.smallFiles);
     std::fprintf(stderr, "copy: %llu MiB in large files and %d small files made in %.1f s\n",
@@ -334,13 +327,7 @@ void FileCopyBench(const Options& options, Table& table)
 
 void HashBench(const Options& options, Table& table)
 {
-    ULARGE_INTEGER freeBytes{};
-    ::GetDiskFreeSpaceExW(L"C:\\", &freeBytes, nullptr, nullptr);
-    const unsigned long long needed = 3ull * (static_cast<unsigned long long>(options.largeMiB) << 20);
-    if (freeBytes.QuadPart < needed) {
-        table.Note("hashing: skipped, C: has " + std::to_string(freeBytes.QuadPart >> 20) + " MiB free");
-        return;
-    }
+    if (!RoomOnC("hashing", 3ull * (static_cast<unsigned long long>(options.largeMiB) << 20), table)) return;
     CopyMaterial material(options.largeMiB, 0);
     test::TempFolder base(L"bench-hash");
     const std::wstring output = base.Path() + L"\\QXDIAG";

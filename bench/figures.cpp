@@ -64,6 +64,16 @@ double Series::Percentile(double fraction) const
     return sorted[std::clamp<std::size_t>(rank, 1, sorted.size()) - 1];
 }
 
+bool RoomOnC(const std::string& measure, unsigned long long needed, Table& table)
+{
+    ULARGE_INTEGER freeBytes{};
+    ::GetDiskFreeSpaceExW(L"C:\\", &freeBytes, nullptr, nullptr);
+    if (freeBytes.QuadPart >= needed) return true;
+    table.Note(measure + ": skipped, C: has " + std::to_string(freeBytes.QuadPart >> 20) + " MiB free, needs " +
+               std::to_string(needed >> 20));
+    return false;
+}
+
 Series Throughput(const Series& seconds, unsigned long long bytes)
 {
     Series mibPerSecond;

@@ -51,6 +51,10 @@ private:
     std::vector<std::string> notes_;
 };
 
+// Whether C: has `needed` bytes free for the material of `measure`; notes in
+// the table that the measure was skipped when it has not.
+bool RoomOnC(const std::string& measure, unsigned long long needed, Table& table);
+
 std::string Verdict(bool met);
 std::string Narrow(const std::wstring& text);
 
