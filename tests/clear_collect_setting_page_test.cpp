@@ -285,8 +285,8 @@ TEST_F(ClearCollectSettingPageTest, TickedDeletesTheShownFolderBeforeTheRestartO
 TEST_F(ClearCollectSettingPageTest, TickedNeverFollowsADirectoryLinkInTheFolder)
 {
     // Laid into the prefix by tests/machine/seed.
-    const std::wstring folder = L"C:\\qxdiag-fixtures\\log-with-link";
-    const std::wstring kept = L"C:\\qxdiag-fixtures\\link-target\\kept.txt";
+    const std::wstring folder = L"S:\\log-with-link";
+    const std::wstring kept = L"S:\\link-target\\kept.txt";
     ASSERT_TRUE(::GetFileAttributesW((folder + L"\\linked-dir").c_str()) & FILE_ATTRIBUTE_REPARSE_POINT)
         << "the fake machine's seed makes the link";
     ASSERT_TRUE(WriteBytes(folder + L"\\QXAgent_20261201.log", "log line\r\n"));

@@ -107,9 +107,9 @@ TEST(DeleteFolderTree, TakesTheFolderWithATrailingBackslash)
 }
 
 // Laid into the prefix by tests/machine/seed.
-constexpr wchar_t kLinkedLogFolder[] = L"C:\\qxdiag-fixtures\\log-with-link";
-constexpr wchar_t kLink[] = L"C:\\qxdiag-fixtures\\log-with-link\\linked-dir";
-constexpr wchar_t kLinkTarget[] = L"C:\\qxdiag-fixtures\\link-target";
+constexpr wchar_t kLinkedLogFolder[] = L"S:\\log-with-link";
+constexpr wchar_t kLink[] = L"S:\\log-with-link\\linked-dir";
+constexpr wchar_t kLinkTarget[] = L"S:\\link-target";
 constexpr char kKeptBytes[] = "outside the log folder\r\n";
 
 class DirectoryLink : public testing::Test {
